@@ -1,0 +1,35 @@
+#pragma once
+// Console and log: the output routines every module prints through, the
+// non-blocking input test used by the search's poll, the millisecond clock,
+// reading command lines and splitting them into tokens.
+
+#include <atomic>
+#include <cstdio>
+
+constexpr int input_line_size = 256;     // bytes per read, terminating zero included
+constexpr int command_text_size = 2048;  // argument line and configuration text
+constexpr int max_tokens = 256;          // token list entries, terminating null included
+
+extern bool pipe_input;
+extern FILE* log_file;
+extern bool log_enabled;
+extern std::atomic<int> print_lock;
+extern int start_time_ms;
+extern std::atomic<int> bitbases_ready;
+
+// printf-style output to standard output (flushed) and to the log.
+void emit(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// printf-style output to the log only.
+void log_only(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Never blocks: true when a read of standard input would return data or
+// end of input.
+bool input_pending();
+// Wall-clock milliseconds, truncated to 32 bits.
+int now_ms();
+// Unbuffered streams, Ctrl-C ignored, numbered log file, pipe detection.
+void open_log_file();
+// One line of standard input (at most 255 characters); false at end of input.
+bool read_input_line(char* buffer);
+// Splits text in place on " \n\r\t"; returns the word count plus one and
+// stores the terminating null entry.
+int split_tokens(char* text, char** tokens);

@@ -1,0 +1,3 @@
+#include "search/time_control.h"
+
+int new_position_flag = 0;
