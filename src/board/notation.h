@@ -9,6 +9,9 @@ constexpr const char* start_fen = "rnbqkbnr/pppppppp/8/8/8/8/PPPPPPPP/RNBQKBNR w
 // Loads a FEN (or the first fields of an EPD line) and calls init_position.
 void set_fen(SearchState& state, const char* text);
 void new_position(SearchState& state);
+// Whether the board field of a FEN text describes exactly eight ranks of
+// eight squares (setboard refuses anything else).
+bool fen_board_complete(const char* text);
 // Whether the set-up position can be searched: one king per side, no pawn on
 // the first or last rank, the side not to move not in check.
 bool position_is_legal(const SearchState& state);

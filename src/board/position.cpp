@@ -13,7 +13,7 @@ SearchState::SearchState()
     : to_move(white), not_to_move(black), castle_rights(0), ep_square(0), halfmove_clock(0),
       mailbox{}, board(mailbox + 48), square_node{}, piece_list{}, hply(0), ply(0),
       base_ply(0), psq_sum{}, pawn_count{}, piece_material{}, men_count{}, men_total(0),
-      pos_key(0), pawn_key(0), ply_rec(ply_records), hist_stack{}, ply_records{}, nodes(0),
+      pos_key(0), pawn_key(0), ply_rec(ply_records), hist_storage{}, hist_stack(hist_storage + 1), setup_hply(0), ply_records{}, nodes(0),
       qnodes(0), next_check(0), eval_count(0), lazy_count(0), splits(0), bad_splits(0),
       egbb_probes(0), params(nullptr), eval{}, split_master(nullptr), in_use(0),
       worker_index(0), stopped(0), copies{}, copy_count(0), split_lock(0), node_storage{} {
@@ -101,9 +101,11 @@ void copy_search_state(SearchState& dst, const SearchState& src) {
         }
     }
 
+    // History records -1 (the set-up check record at hply 0) to hply.
     dst.hply = src.hply;
-    const int records = src.hply < max_history ? src.hply + 1 : max_history;
-    std::memcpy(dst.hist_stack, src.hist_stack, sizeof(HistRecord) * records);
+    dst.setup_hply = src.setup_hply;
+    const int records = src.hply < max_history ? src.hply + 2 : max_history + 1;
+    std::memcpy(dst.hist_storage, src.hist_storage, sizeof(HistRecord) * records);
     dst.ply = src.ply;
     dst.ply_rec = dst.ply_records + src.ply;
     dst.pos_key = src.pos_key;

@@ -52,7 +52,15 @@ struct SearchState {
     HashKey pos_key;
     HashKey pawn_key;
     PlyRecord* ply_rec;     // ply_records + ply
-    HistRecord hist_stack[max_history];
+    // hist_stack[i] is the record of the move made at game ply i. It points
+    // one record into hist_storage so that hist_stack[-1] exists: a position
+    // just set up keeps its own check status in hist_stack[hply - 1], where
+    // the search reads the in-check status of the side to move, even at hply 0.
+    HistRecord hist_storage[max_history + 1];
+    HistRecord* hist_stack;
+    // hply when the position was set up (FEN, mirror). Records below it do
+    // not belong to this game: repetition tests never read them.
+    int setup_hply;
 
     // ---- search stack ----
     PlyRecord ply_records[max_ply];
@@ -96,6 +104,10 @@ void copy_search_state(SearchState& dst, const SearchState& src);
 // Recomputes everything derived from board, castle_rights and ep_square
 // (piece lists, counters, both keys) and resets the search stack to ply 0.
 void init_position(SearchState& state);
+
+// Writes hist_stack[hply - 1] as the check record of the position just set
+// up (as if a move had given that check) and sets setup_hply = hply.
+void record_setup_check(SearchState& state);
 
 // The king square of a colour (head of its king list).
 inline int king_square(const SearchState& state, int colour) {
