@@ -8,6 +8,7 @@
 #include "board/attacks.h"
 #include "board/exchange.h"
 #include "board/movegen.h"
+#include "search/search.h"
 
 std::atomic<int32_t> history_table[2][64][64];
 
@@ -257,7 +258,7 @@ Move next_qmove(SearchState& state) {
 
 void update_history_and_killers(SearchState& state, Move m, int depth) {
     if (is_capture(m) || is_promotion(m)) return;
-    const int plies = depth / 8 + (depth % 8 != 0 ? 1 : 0);
+    const int plies = depth_in_plies(depth);
     std::atomic<int32_t>& cell = history_table[state.to_move][sq64(move_to(m))][sq64(move_from(m))];
     const int64_t grown = int64_t(cell.load(std::memory_order_relaxed)) + int64_t(plies) * plies;
     cell.store(int32_t(std::min<int64_t>(grown, history_limit)), std::memory_order_relaxed);

@@ -7,32 +7,31 @@
 #include <new>
 
 #include "board/make_move.h"
+#include "search/search.h"
 #include "search/search_state.h"
 
 namespace {
 
-// Scores beyond this depend on the distance from the root (mates and bitbase
-// results): the table keeps them relative to the node, so that an entry
-// stays true wherever in the tree the position is found again.
-constexpr int distance_score = 3000;
-constexpr int ply_score_step = 40;
 
 // The default-size table lives in static storage, so probing and storing
 // never need a start-up allocation; later sizes are allocated.
 TransBucket default_buckets[2][tt_default_buckets];
 
+// Scores beyond mate_like_score depend on the distance from the root (mates
+// and bitbase results): the table keeps them relative to the node, so that
+// an entry stays true wherever in the tree the position is found again.
 int score_to_table(int score, int ply) {
-    const int offset = ply_score_step * ply + ply_score_step;
-    if (score > distance_score) score += offset;
-    else if (score < -distance_score) score -= offset;
+    const int offset = ply_step * ply + ply_step;
+    if (score > mate_like_score) score += offset;
+    else if (score < -mate_like_score) score -= offset;
     // A score pushed beyond 16 bits would wrap to the opposite sign.
     return std::clamp(score, int(INT16_MIN), int(INT16_MAX));
 }
 
 int score_from_table(int score, int ply) {
-    const int offset = ply_score_step * ply + ply_score_step;
-    if (score > distance_score) return score - offset;
-    if (score < -distance_score) return score + offset;
+    const int offset = ply_step * ply + ply_step;
+    if (score > mate_like_score) return score - offset;
+    if (score < -mate_like_score) return score + offset;
     return score;
 }
 
@@ -63,7 +62,7 @@ int tt_age = 0;
 void tt_new_search(int hply) { tt_age = hply & 31; }
 
 int tt_probe(int side, HashKey key, int depth, int alpha, int beta, int ply, TransHit& hit) {
-    const int need = depth / 8 + (depth % 8 != 0 ? 1 : 0);
+    const int need = depth_in_plies(depth);
     for (const TransSlot& slot : bucket_of(side, key).slots) {
         if (slot.key.load(std::memory_order_relaxed) != key) continue;
         const TransEntry e = unpack_entry(key, slot.data.load(std::memory_order_relaxed));
