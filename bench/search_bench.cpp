@@ -20,6 +20,7 @@
 #include "board/board.h"
 #include "board/notation.h"
 #include "eval/psq.h"
+#include "protocol/console.h"
 #include "protocol/game.h"
 #include "search/root.h"
 #include "search/root_commands.h"

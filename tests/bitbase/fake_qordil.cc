@@ -7,6 +7,7 @@
 
 #include <cstdio>
 
+#ifndef FAKE_WITHOUT_PROBE
 namespace {
 
 constexpr int no_result = 99999;
@@ -21,6 +22,7 @@ int distance(int a, int b) {
 }
 
 }  // namespace
+#endif
 
 extern "C" {
 

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "protocol/console.h"
 #include "protocol/game.h"
 #include "search/root.h"
 #include "search/search.h"
