@@ -9,6 +9,7 @@
 #include "board/notation.h"
 #include "protocol/game.h"
 #include "search/search.h"
+#include "search/trans_table.h"
 
 namespace {
 
@@ -103,7 +104,7 @@ bool command_quit(char**, int) {
 }
 
 bool command_new(char**, int) {
-    // The hash tables are cleared here once they exist.
+    clear_all_tables();
     new_position(game);
     game_result = game_running;
     engine_side = black;
@@ -131,7 +132,7 @@ bool command_setboard(char** args, int count) {
         emit("tellusererror Illegal position\n");
         return true;
     }
-    // The hash tables are cleared here once they exist.
+    clear_all_tables();
     set_fen(game, fen);
     game_result = game_running;
     return true;

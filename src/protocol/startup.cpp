@@ -63,9 +63,10 @@ void init_engine() {
     open_log_file();
     emit("feature done=0\n");
     start_time_ms = now_ms();
-    // The transposition table, the evaluation cache and the pawn table get
-    // their default sizes here, and worker 0 is bound to the main search
-    // object, once those modules exist.
+    // The transposition table starts at its default size in static storage.
+    // The evaluation cache and the pawn table get their default sizes here,
+    // and worker 0 is bound to the main search object, once those modules
+    // exist.
     init_attack_table();
     // The opening book "book.dat" is opened here once the book module exists.
     init_psq();
