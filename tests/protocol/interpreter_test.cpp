@@ -125,11 +125,3 @@ TEST_F(Interpreter, MovesKeepRoomInTheHistoryForASearch) {
     EXPECT_EQ(game.hply, max_history - (max_ply + 2));
     EXPECT_NE(game.pos_key, before);
 }
-
-TEST_F(Interpreter, HelpListsEveryEntryInOrder) {
-    const Outcome out = run("help");
-    EXPECT_EQ(out.said.rfind(". -- Send a search status update while analyzing.\n? -- Move now.\n", 0), 0u);
-    const std::string last = "xboard -- Request xboard mode (the default).\n";
-    EXPECT_EQ(out.said.substr(out.said.size() - last.size()), last);
-    EXPECT_NE(out.said.find("\t 3 = all 5 men\n\n"), std::string::npos);
-}
