@@ -61,12 +61,12 @@ TEST(Commands, SetboardRefusesIllegalPositionsAndKeepsTheGame) {
         "setboard P3k3/8/8/8/8/8/8/4K3 w - - 0 1",   // pawn on the last rank
         "setboard 4k3/4R3/8/8/8/8/8/4K3 w - - 0 1",  // side not to move in check
     };
-    std::vector<std::string> lines = {"new e2e4"};
+    std::vector<std::string> lines = {"setboard 4k3/8/8/8/8/8/4P3/4K3 b - - 0 1"};
     lines.insert(lines.end(), refused.begin(), refused.end());
     lines.push_back("d");
     std::vector<std::string> expected(refused.size(), "tellusererror Illegal position");
-    expected.insert(expected.end(), {"", "\trnbqkbnr", "\tpppppppp", "\t________", "\t________", "\t____P___",
-                                     "\t________", "\tPPPP_PPP", "\tRNBQKBNR"});
+    expected.insert(expected.end(), {"", "\t____k___", "\t________", "\t________", "\t________", "\t________",
+                                     "\t________", "\t____P___", "\t____K___"});
     EXPECT_EQ(replies(lines), expected);
 }
 

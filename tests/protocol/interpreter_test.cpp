@@ -102,9 +102,9 @@ TEST_F(Interpreter, RefusedWhileSearchingButArgumentsConsumed) {
 TEST_F(Interpreter, AnalysisStopsOnAPositionChange) {
     analysis_mode = true;
     EXPECT_TRUE(run("xboard name A").go_on);
-    const Outcome moved = run("e2e4 name B");
-    EXPECT_FALSE(moved.go_on);
-    EXPECT_EQ(moved.said, "");
+    const Outcome set_up = run("setboard 4k3/8/8/8/8/8/4P3/4K3 w - - name B");
+    EXPECT_FALSE(set_up.go_on);
+    EXPECT_EQ(set_up.said, "");
     const Outcome mirrored = run("mirror name C");
     EXPECT_FALSE(mirrored.go_on);
     EXPECT_EQ(mirrored.said, "");
