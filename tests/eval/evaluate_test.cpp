@@ -76,10 +76,12 @@ TEST_F(Evaluate, LazyModeNeverTouchesTheCache) {
 TEST_F(Evaluate, CheckCaseIgnoresTheParentsPositionalPart) {
     enter_child_of_e4(0, -40);
     state.hist_stack[state.hply - 1].check_kind = 1;  // as if e4 gave check
-    EXPECT_EQ(evaluate(state, eval_lazy), state.ply_rec->lazy_score + 10);
+    const int in_check = evaluate(state, eval_lazy);
+    EXPECT_EQ(in_check, state.ply_rec->lazy_score + 10);
     state.hist_stack[state.hply - 1].check_kind = 0;
     state.ply_records[0].eval_flags = eval_inexact;   // parent value was an estimate
-    EXPECT_EQ(evaluate(state, eval_lazy), state.ply_rec->lazy_score + 10);
+    const int after_estimate = evaluate(state, eval_lazy);
+    EXPECT_EQ(after_estimate, state.ply_rec->lazy_score + 10);
 }
 
 TEST_F(Evaluate, WindowModeTriesTheEstimateThenThePlainScore) {
