@@ -16,11 +16,6 @@
 #include "search/time_control.h"
 #include "search/trans_table.h"
 
-int last_score = 0;
-int previous_score = 0;
-int last_book_hply = 0;
-bool bitbase_root = false;
-
 namespace {
 
 // The easy move is a root move that outscores the second best by this much
