@@ -5,6 +5,7 @@
 
 #include "bitbase/bitbase.h"
 #include "board/notation.h"
+#include "eval/eval_params.h"
 #include "protocol/game.h"
 #include "search/search.h"
 #include "search/trans_table.h"
@@ -217,6 +218,12 @@ bool command_egbb_load_type(char** args, int) {
     return true;
 }
 
+bool command_personality_row(char** args, int) { return command_personality(args[0]); }
+
+bool command_multi_personality_row(char** args, int) {
+    return command_multi_personality(args[0], args[1], args[2]);
+}
+
 // The command table. Rows: word, handler, min_args, max_args,
 // numeric_extras, during_search.
 constexpr CommandRow command_table[] = {
@@ -243,6 +250,9 @@ constexpr CommandRow command_table[] = {
     {"resign", command_resign, 1, 1, false, true},
     {"pvstyle", command_pvstyle, 1, 1, false, true},
     {"result", command_result, 0, all_remaining, false, true},
+    // The search reads the weights while it runs.
+    {"personality", command_personality_row, 1, 1, false, false},
+    {"multi_personality", command_multi_personality_row, 3, 3, false, false},
     // The loader reads these settings once, at start-up.
     {"egbb_path", command_egbb_path, 1, 1, false, false},
     {"egbb_cache_size", command_egbb_cache_size, 1, 1, false, false},
