@@ -6,6 +6,7 @@
 #include "bitbase/bitbase.h"
 #include "board/notation.h"
 #include "eval/eval_params.h"
+#include "eval/evaluate.h"
 #include "protocol/game.h"
 #include "search/search.h"
 #include "search/trans_table.h"
@@ -218,10 +219,16 @@ bool command_egbb_load_type(char** args, int) {
     return true;
 }
 
-bool command_personality_row(char** args, int) { return command_personality(args[0]); }
+// A missing personality file ends the call (and at start-up the program).
+bool run_personality(char** args, int) { return command_personality(args[0]); }
 
-bool command_multi_personality_row(char** args, int) {
+bool run_multi_personality(char** args, int) {
     return command_multi_personality(args[0], args[1], args[2]);
+}
+
+bool run_score(char**, int) {
+    command_score(game);
+    return true;
 }
 
 // The command table. Rows: word, handler, min_args, max_args,
@@ -250,9 +257,10 @@ constexpr CommandRow command_table[] = {
     {"resign", command_resign, 1, 1, false, true},
     {"pvstyle", command_pvstyle, 1, 1, false, true},
     {"result", command_result, 0, all_remaining, false, true},
-    // The search reads the weights while it runs.
-    {"personality", command_personality_row, 1, 1, false, false},
-    {"multi_personality", command_multi_personality_row, 3, 3, false, false},
+    // Search threads read the weights without locking: no change mid-search.
+    {"personality", run_personality, 1, 1, false, false},
+    {"multi_personality", run_multi_personality, 3, 3, false, false},
+    {"score", run_score, 0, 0, false, true},
     // The loader reads these settings once, at start-up.
     {"egbb_path", command_egbb_path, 1, 1, false, false},
     {"egbb_cache_size", command_egbb_cache_size, 1, 1, false, false},
