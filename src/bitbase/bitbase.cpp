@@ -27,6 +27,16 @@ constexpr long long bytes_per_megabyte = 1048576;
 constexpr int slot_order[] = {white_pawn, white_knight, white_bishop, white_rook, white_queen,
                               black_pawn, black_knight, black_bishop, black_rook, black_queen};
 
+// The loader thread, joined at exit: it may still be on its way out when
+// the program ends right after start-up.
+struct LoaderThread {
+    std::thread thread;
+    ~LoaderThread() {
+        if (thread.joinable()) thread.join();
+    }
+};
+
+LoaderThread loader_thread;
 bool loader_started = false;
 void* library_handle = nullptr;
 ProbeFunction probe_function = nullptr;
@@ -40,8 +50,9 @@ void release_library() {
 }  // namespace
 
 void start_bitbase_loader() {
+    if (loader_started) return;
     loader_started = true;
-    std::thread(load_bitbases).detach();
+    loader_thread.thread = std::thread(load_bitbases);
 }
 
 bool bitbase_loader_started() { return loader_started; }
