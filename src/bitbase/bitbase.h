@@ -14,3 +14,7 @@ extern bool bitbases_loaded;    // the library is bound and can be probed
 void start_bitbase_loader();
 // Whether start_bitbase_loader has been called.
 bool bitbase_loader_started();
+// Probes a position of at most five men (callers check bitbases_loaded and
+// men_total). True with the score from the side to move when the library
+// knows the position.
+bool probe_bitbase(const SearchState& state, int& score);
