@@ -141,7 +141,9 @@ inline std::string move_text(Move m) {
 // The moves of the current ply's list from index `first` on.
 inline std::vector<Move> listed_moves(const SearchState& state, int first = 0) {
     const PlyRecord& rec = *state.ply_rec;
-    return std::vector<Move>(rec.moves + first, rec.moves + rec.move_count);
+    std::vector<Move> moves;
+    for (int i = first; i < rec.move_count; ++i) moves.push_back(rec.moves[i]);
+    return moves;
 }
 
 inline std::vector<std::string> texts(const std::vector<Move>& moves) {
