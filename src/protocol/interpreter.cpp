@@ -5,6 +5,8 @@
 
 #include "bitbase/bitbase.h"
 #include "board/notation.h"
+#include "eval/eval_params.h"
+#include "eval/evaluate.h"
 #include "protocol/game.h"
 #include "search/search.h"
 #include "search/trans_table.h"
@@ -217,6 +219,18 @@ bool command_egbb_load_type(char** args, int) {
     return true;
 }
 
+// A missing personality file ends the call (and at start-up the program).
+bool run_personality(char** args, int) { return command_personality(args[0]); }
+
+bool run_multi_personality(char** args, int) {
+    return command_multi_personality(args[0], args[1], args[2]);
+}
+
+bool run_score(char**, int) {
+    command_score(game);
+    return true;
+}
+
 // The command table. Rows: word, handler, min_args, max_args,
 // numeric_extras, during_search.
 constexpr CommandRow command_table[] = {
@@ -243,6 +257,10 @@ constexpr CommandRow command_table[] = {
     {"resign", command_resign, 1, 1, false, true},
     {"pvstyle", command_pvstyle, 1, 1, false, true},
     {"result", command_result, 0, all_remaining, false, true},
+    // Search threads read the weights without locking: no change mid-search.
+    {"personality", run_personality, 1, 1, false, false},
+    {"multi_personality", run_multi_personality, 3, 3, false, false},
+    {"score", run_score, 0, 0, false, true},
     // The loader reads these settings once, at start-up.
     {"egbb_path", command_egbb_path, 1, 1, false, false},
     {"egbb_cache_size", command_egbb_cache_size, 1, 1, false, false},
