@@ -324,9 +324,6 @@ Flow null_move_step(SearchState& state) {
     PlyRecord& node = *state.ply_rec;
     if (!null_move_allowed(state, node)) return iid_step(state);
     if (node.depth <= null_eval_max_depth) evaluate(state, eval_full);
-    // No move was made here: the bitbase rule of the reply must not see a
-    // capture or pawn move left over from an earlier node of this ply.
-    node.current_move = 0;
     make_null(state);
     descend(state);
     PlyRecord& child = *state.ply_rec;

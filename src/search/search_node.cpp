@@ -27,7 +27,10 @@ namespace {
 // the rule chose not to probe.
 bool last_move_changed_material(const SearchState& state) {
     if (state.ply == 0) return false;
-    const Move m = state.hist_stack[state.hply - 1].move;  // 0 after a null move
+    // Read from hist_stack, not from the parent's current_move: after a null
+    // move the record holds 0, while current_move would still hold a move of
+    // an earlier node at that ply.
+    const Move m = state.hist_stack[state.hply - 1].move;
     return is_capture(m) || is_promotion(m) || piece_type[move_piece(m)] == pawn;
 }
 
