@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "bitbase/bitbase.h"
 #include "search/search_node.h"
 #include "search_helpers.h"
 
@@ -265,4 +266,64 @@ TEST(Search, FixedDepthSearchRepeatsWithAFullLengthPv) {
         EXPECT_EQ(counts[0], counts[1]) << fen;
         EXPECT_EQ(scores[0], scores[1]) << fen;
     }
+}
+
+// The bitbase rule with the stand-in library, which knows king and queen
+// against king. The rule reads only `ply` of the stack, so the tests place
+// the node at the ply they need without descending.
+class BitbaseRule : public ::testing::Test {
+protected:
+    void SetUp() override {
+        testing::internal::CaptureStdout();
+        const bool bound = bind_library(VELKAN_FAKE_EGBB "/complete/", 1 << 20);
+        testing::internal::GetCapturedStdout();
+        ASSERT_TRUE(bound);
+        bitbases_loaded = true;
+        saved_load_type = egbb_load_type;
+    }
+    void TearDown() override {
+        bitbases_loaded = false;
+        egbb_load_type = saved_load_type;
+        bitbase_ply_limit = 0;
+    }
+    int saved_load_type = 0;
+};
+
+TEST_F(BitbaseRule, ProbesByPlyAndScoresByDistance) {
+    SearchState& state = searchable_position("4k3/8/8/8/8/8/8/3QK3 w - - 0 1");
+    int known = 0;
+    ASSERT_TRUE(probe_bitbase(state, known));
+    ASSERT_GT(known, 0);
+    bitbase_ply_limit = 4;
+    int score = 0;
+
+    state.ply = 4;  // at the limit: always
+    EXPECT_TRUE(probe_bitbase_rule(state, score));
+    EXPECT_EQ(score, known - 40 * 4 - 40);
+    EXPECT_EQ(state.egbb_probes, 1);
+
+    state.ply = 6;  // beyond it: by load type and men
+    egbb_load_type = 0;
+    EXPECT_FALSE(probe_bitbase_rule(state, score));
+    egbb_load_type = 1;
+    EXPECT_TRUE(probe_bitbase_rule(state, score));
+    EXPECT_EQ(score, known - 40 * 6 - 40);
+
+    state.ply = 2;  // before it: only after a capture, promotion or pawn move
+    play(state, "d1d3");
+    EXPECT_FALSE(probe_bitbase_rule(state, score));
+    SearchState& captured = searchable_position("4k3/8/8/8/8/8/3r4/3QK3 w - - 0 1");
+    play(captured, "d1d2");
+    captured.ply = 2;
+    EXPECT_TRUE(probe_bitbase_rule(captured, score));
+    captured.ply = 0;
+}
+
+TEST_F(BitbaseRule, SearchReturnsTheBitbaseScoreWithoutStoring) {
+    SearchState& state = searchable_position("4k3/8/8/8/8/8/8/3QK3 w - - 0 1");
+    int known = 0;
+    ASSERT_TRUE(probe_bitbase(state, known));
+    EXPECT_EQ(search_node(state, 4 * one_ply, full_alpha, full_beta, pv_node), known - 40);
+    EXPECT_EQ(state.nodes, 1u);
+    EXPECT_FALSE(root_key_stored(state));
 }
