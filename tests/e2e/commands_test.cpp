@@ -27,6 +27,16 @@ const std::vector<std::string> start_board = {
 
 }  // namespace
 
+TEST(Commands, MovesAreMadeOnTheGameAndShownByD) {
+    const std::vector<std::string> board = {
+        "",          "\trnbqkbnr", "\tpppppppp", "\t________", "\t________",
+        "\t____P___", "\t________", "\tPPPP_PPP", "\tRNBQKBNR",
+    };
+    EXPECT_EQ(replies({"new", "e2e4", "d"}), board);
+    // Upper-case coordinates are accepted; several commands share one line.
+    EXPECT_EQ(replies({"new E2E4 d"}), board);
+}
+
 TEST(Commands, UnknownWordsAndIllegalMovesGiveTheErrorLine) {
     EXPECT_EQ(replies({"frobnicate", "e2e5", "e7e5"}),
               (std::vector<std::string>{"Error (unknown command): frobnicate", "Error (unknown command): e2e5",
