@@ -1,0 +1,84 @@
+// perft over the ply-record stack: published counts, the command's output,
+// and the position left as it was found.
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+
+#include "search/perft.h"
+#include "search/search_fixture.h"
+
+using namespace search_test;
+
+namespace {
+
+// Depths whose count stays within this many leaves are checked, so that the
+// suite stays quick on two shared cores and under the sanitizers.
+#ifdef VELKAN_SANITIZED
+constexpr int64_t leaf_budget = 30000;
+#else
+constexpr int64_t leaf_budget = 1500000;
+#endif
+
+TEST(Perft, MatchesPublishedCounts) {
+    std::ifstream in(VELKAN_TEST_DATA "/perft-public.epd");
+    ASSERT_TRUE(in) << "perft-public.epd missing";
+    int checked = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const std::string fen = line.substr(0, line.find(" ;"));
+        SearchState& state = load_position(fen.c_str());
+        const HashKey key = state.pos_key;
+        std::istringstream fields(line.substr(fen.size()));
+        for (std::string field; fields >> field;) {
+            if (field != ";" && field[0] == ';') field.erase(0, 1);
+            if (field.size() < 2 || field[0] != 'D') continue;
+            const int depth = std::stoi(field.substr(1));
+            int64_t expected = 0;
+            fields >> expected;
+            if (expected > leaf_budget) break;
+            EXPECT_EQ(perft_count(state, depth), expected) << fen << " depth " << depth;
+            ++checked;
+        }
+        EXPECT_EQ(state.pos_key, key);
+        EXPECT_EQ(state.hply, 0);
+        EXPECT_EQ(state.ply, 0);
+    }
+    EXPECT_GT(checked, 60);
+}
+
+TEST(Perft, DepthZeroCountsLikeDepthOne) {
+    SearchState& state = load_position(start_fen);
+    EXPECT_EQ(perft_count(state, 0), 20);
+    EXPECT_EQ(perft_count(state, 1), 20);
+}
+
+TEST(Perft, StartsAtTheCurrentPlyAndLeavesItThere) {
+    SearchState& state = load_position("8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1");
+    state.ply = 5;
+    state.ply_rec = state.ply_records + 5;
+    EXPECT_EQ(perft_count(state, 3), 2812);
+    EXPECT_EQ(state.ply, 5);
+    EXPECT_EQ(state.ply_rec, state.ply_records + 5);
+    state.ply = 0;
+    state.ply_rec = state.ply_records;
+}
+
+TEST(Perft, CommandPrintsADotPerRootMoveThenCountAndTime) {
+    SearchState& state = load_position(start_fen);
+    testing::internal::CaptureStdout();
+    command_perft(state, 1);
+    std::string out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(out, std::regex("\nnodes 20\ntime [0-9]+\\.[0-9]{2} sec\n"))) << out;
+
+    testing::internal::CaptureStdout();
+    command_perft(state, 3);
+    out = testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(std::regex_match(out, std::regex("\\.{20}\nnodes 8902\ntime [0-9]+\\.[0-9]{2} sec\n")))
+        << out;
+}
+
+}  // namespace
