@@ -109,7 +109,9 @@ void check_stage_order(const std::vector<HandOut>& out, const PlyRecord& r,
         default:
             ADD_FAILURE() << "stage " << h.stage;
         }
-        if (h.stage != killer_batch) EXPECT_LE(h.score, previous_score);
+        if (h.stage != killer_batch) {
+            EXPECT_LE(h.score, previous_score);
+        }
         previous_score = h.score;
     }
 }
@@ -119,11 +121,14 @@ void check_evasion_order(const std::vector<HandOut>& out) {
     bool losing_seen = false;
     for (size_t i = 0; i < out.size(); ++i) {
         EXPECT_EQ(out[i].stage, evasion_batch);
-        if (i > 0) EXPECT_LE(out[i].score, out[i - 1].score);
+        if (i > 0) {
+            EXPECT_LE(out[i].score, out[i - 1].score);
+        }
         // (A losing capture as hash move comes first, with the hash score.)
         if (is_capture(out[i].move) && out[i].exchange < 0 && out[i].score < 0) losing_seen = true;
-        else if (!is_capture(out[i].move) && !is_promotion(out[i].move) && out[i].score < 0)
+        else if (!is_capture(out[i].move) && !is_promotion(out[i].move) && out[i].score < 0) {
             EXPECT_FALSE(losing_seen) << "quiet evasion after a losing capture";
+        }
     }
 }
 
@@ -183,9 +188,14 @@ void walk(SearchState& state, int depth, Rng& rng) {
     std::sort(handed.begin(), handed.end());
     ASSERT_EQ(handed, legal) << "in check: " << checked << ", hash " << std::hex << r.hash_move;
     const bool hash_legal = std::binary_search(legal.begin(), legal.end(), r.hash_move);
-    if (hash_legal) EXPECT_EQ(out.front().move, r.hash_move);
-    if (checked) check_evasion_order(out);
-    else check_stage_order(out, r, {r.killer1, r.killer2, up1, up2});
+    if (hash_legal) {
+        EXPECT_EQ(out.front().move, r.hash_move);
+    }
+    if (checked) {
+        check_evasion_order(out);
+    } else {
+        check_stage_order(out, r, {r.killer1, r.killer2, up1, up2});
+    }
     ASSERT_FALSE(::testing::Test::HasFailure());
 }
 
