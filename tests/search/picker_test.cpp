@@ -253,7 +253,8 @@ TEST_F(PickerTest, HashCaptureIsPlayedOnce) {
         const std::vector<HandOut> out = drain(state);
         ASSERT_EQ(out.size(), legal);
         EXPECT_EQ(out.front().move, hash);
-        EXPECT_EQ(std::count(moves_of(out).begin(), moves_of(out).end(), hash), 1);
+        const std::vector<Move> moves = moves_of(out);
+        EXPECT_EQ(std::count(moves.begin(), moves.end(), hash), 1);
         const Move other = hash == pawn_takes ? queen_takes : pawn_takes;
         const auto where = std::find_if(out.begin(), out.end(), [&](const HandOut& h) { return h.move == other; });
         ASSERT_NE(where, out.end());
