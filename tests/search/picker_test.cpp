@@ -321,12 +321,16 @@ TEST_F(PickerTest, InCheckEveryEvasionComesInOneBatch) {
     SearchState& state = load("3k4/8/8/p7/1b6/3N4/2P5/RQ2K2R w K - 0 1");
     PlyRecord& r = *state.ply_rec;
     const Move c3 = find_move(state, sq_c1 + 16, sq_c1 + 32);
+    const Move knight_takes = find_move(state, sq_d1 + 32, sq_b1 + 48);
     const Move queen_takes = find_move(state, sq_b1, sq_b1 + 48);
+    ASSERT_EQ(static_exchange(state, knight_takes), 100);  // the queen wins the pawn back
     r.killer1 = c3;
     r.gen_stage = 0;
-    ASSERT_EQ(next_move(state), c3);  // a killer evasion outranks an even exchange
+    ASSERT_EQ(next_move(state), knight_takes);
     EXPECT_EQ(r.gen_stage, evasion_batch);
     EXPECT_EQ(size_t(r.move_count), legal_moves(state).size());
+    // The killer ranks below a capture that wins, above the quiet evasions.
+    EXPECT_EQ(next_move(state), c3);
     const std::vector<HandOut> out = drain(state);
     EXPECT_EQ(out.back().move, queen_takes);
     check_evasion_order(out);
