@@ -324,11 +324,12 @@ TEST_F(PickerTest, InCheckEveryEvasionComesInOneBatch) {
     const Move knight_takes = find_move(state, sq_d1 + 32, sq_b1 + 48);
     const Move queen_takes = find_move(state, sq_b1, sq_b1 + 48);
     ASSERT_EQ(static_exchange(state, knight_takes), 100);  // the queen wins the pawn back
+    const size_t legal = legal_moves(state).size();
     r.killer1 = c3;
     r.gen_stage = 0;
     ASSERT_EQ(next_move(state), knight_takes);
     EXPECT_EQ(r.gen_stage, evasion_batch);
-    EXPECT_EQ(size_t(r.move_count), legal_moves(state).size());
+    EXPECT_EQ(size_t(r.move_count), legal);
     // The killer ranks below a capture that wins, above the quiet evasions.
     EXPECT_EQ(next_move(state), c3);
     const std::vector<HandOut> out = drain(state);
