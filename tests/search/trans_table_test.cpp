@@ -50,8 +50,8 @@ TEST_F(TransTableTest, NewKeysAlwaysReplaceSlotThree) {
 TEST_F(TransTableTest, KeyHeldInAnEarlierSlotIsUpdatedInPlace) {
     const HashKey k1 = key_in_bucket(1), k2 = key_in_bucket(2);
     TransSlot& slot1 = trans_table.buckets[black][k1 & tt_mask].slots[1];
-    slot1.key.store(k1);
-    slot1.data.store(pack_entry_data(move_a, 7, 2, exact - 3));
+    slot1.key = k1;
+    slot1.data = pack_entry_data(move_a, 7, 2, exact - 3);
     tt_store(black, k2, 3, 0, lower, 50, move_b, 0);
     tt_store(black, k1, 6, 0, upper, -20, move_b, 1);
 
