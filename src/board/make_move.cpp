@@ -278,6 +278,50 @@ inline void castle_rook_squares(int from, int to, int& rook_from, int& rook_to) 
     }
 }
 
+// An ordinary move (castling king included): code, node, keys, psq_sum.
+inline void move_man(SearchState& state, int piece, int from, int to) {
+    shift_man(state, piece, from, to);
+    const HashKey moved = piece_keys[piece][sq64(from)] ^ piece_keys[piece][sq64(to)];
+    state.pos_key ^= moved;
+    if (piece_type[piece] == pawn) state.pawn_key ^= moved;
+    state.psq_sum[state.to_move] += psq[piece][to] - psq[piece][from];
+}
+
+inline void move_castle_rook(SearchState& state, int from, int to) {
+    int rook_from, rook_to;
+    castle_rook_squares(from, to, rook_from, rook_to);
+    const int rook_code = code_of(rook, state.to_move);
+    shift_man(state, rook_code, rook_from, rook_to);
+    state.pos_key ^= piece_keys[rook_code][sq64(rook_from)] ^ piece_keys[rook_code][sq64(rook_to)];
+    state.psq_sum[state.to_move] += psq[rook_code][rook_to] - psq[rook_code][rook_from];
+}
+
+// The en-passant square lives one move: it is set by every double push,
+// whether or not an enemy pawn can take, and cleared by the next move.
+inline void update_ep_and_clock(SearchState& state, int piece, int captured, int from, int to) {
+    if (state.ep_square) {
+        state.pos_key ^= ep_keys[state.ep_square & 7];
+        state.ep_square = 0;
+    }
+    ++state.halfmove_clock;
+    if (piece_type[piece] == pawn) {
+        state.halfmove_clock = 0;
+        if (to - from == 2 * pawn_push[state.to_move]) {
+            state.ep_square = (from + to) / 2;
+            state.pos_key ^= ep_keys[state.ep_square & 7];
+        }
+    } else if (captured) {
+        state.halfmove_clock = 0;
+    }
+}
+
+inline void update_castle_rights(SearchState& state, int from, int to) {
+    const int rights = state.castle_rights & castle_keep.keep[from] & castle_keep.keep[to];
+    if (rights == state.castle_rights) return;
+    state.pos_key ^= castle_keys[state.castle_rights] ^ castle_keys[rights];
+    state.castle_rights = rights;
+}
+
 }  // namespace
 
 void make_move(SearchState& state, Move m) {
@@ -296,47 +340,13 @@ void make_move(SearchState& state, Move m) {
 
     if (captured) remove_victim(state, record, captured, is_en_passant(m) ? to - pawn_push[us] : to);
 
-    if (promoted) {
+    if (promoted)
         promote_pawn(state, record, piece, promoted, from, to);
-    } else {
-        shift_man(state, piece, from, to);
-        const HashKey moved = piece_keys[piece][sq64(from)] ^ piece_keys[piece][sq64(to)];
-        state.pos_key ^= moved;
-        if (piece_type[piece] == pawn) state.pawn_key ^= moved;
-        state.psq_sum[us] += psq[piece][to] - psq[piece][from];
-    }
-
-    if (is_castling(m)) {
-        int rook_from, rook_to;
-        castle_rook_squares(from, to, rook_from, rook_to);
-        const int rook_code = code_of(rook, us);
-        shift_man(state, rook_code, rook_from, rook_to);
-        state.pos_key ^= piece_keys[rook_code][sq64(rook_from)] ^ piece_keys[rook_code][sq64(rook_to)];
-        state.psq_sum[us] += psq[rook_code][rook_to] - psq[rook_code][rook_from];
-    }
-
-    if (state.ep_square) {
-        state.pos_key ^= ep_keys[state.ep_square & 7];
-        state.ep_square = 0;
-    }
-    ++state.halfmove_clock;
-    if (piece_type[piece] == pawn) {
-        state.halfmove_clock = 0;
-        if (to - from == 2 * pawn_push[us]) {
-            state.ep_square = (from + to) / 2;
-            state.pos_key ^= ep_keys[state.ep_square & 7];
-        }
-    } else if (captured) {
-        state.halfmove_clock = 0;
-    }
-
-    if (state.castle_rights) {
-        const int rights = state.castle_rights & castle_keep.keep[from] & castle_keep.keep[to];
-        if (rights != state.castle_rights) {
-            state.pos_key ^= castle_keys[state.castle_rights] ^ castle_keys[rights];
-            state.castle_rights = rights;
-        }
-    }
+    else
+        move_man(state, piece, from, to);
+    if (is_castling(m)) move_castle_rook(state, from, to);
+    update_ep_and_clock(state, piece, captured, from, to);
+    if (state.castle_rights) update_castle_rights(state, from, to);
 
     ++state.hply;
     state.to_move = state.not_to_move;

@@ -1,5 +1,9 @@
 #include "protocol/console.h"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdarg>
 
@@ -41,6 +45,16 @@ void emit(const char* format, ...) {
     release_print_lock();
 }
 
+void print_only(const char* format, ...) {
+    acquire_print_lock();
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stdout, format, args);
+    std::fflush(stdout);
+    va_end(args);
+    release_print_lock();
+}
+
 void log_only(const char* format, ...) {
     if (!(log_enabled && log_file)) return;
     acquire_print_lock();
@@ -56,4 +70,62 @@ int now_ms() {
     using namespace std::chrono;
     const auto ms = duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count();
     return int(uint32_t(uint64_t(ms)));
+}
+
+// poll() with a zero timeout answers at once. A hang-up, an error or an
+// invalid descriptor also count as pending, so that the following read sees
+// the end of input instead of the poll ignoring it for ever.
+bool input_pending() {
+    pollfd request{0, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&request, 1, 0);
+    } while (ready < 0 && errno == EINTR);
+    if (ready < 0) return true;
+    return ready > 0 && request.revents != 0;
+}
+
+// Reads byte by byte straight from descriptor 0, so that no input ever waits
+// in a stdio buffer where input_pending could not see it. A terminal in
+// canonical mode does the echo and line editing itself, so an Enter alone
+// arrives as "\n": an empty command line, not the end of input.
+bool read_input_line(char* buffer) {
+    int length = 0;
+    while (length < input_line_size - 1) {
+        char c;
+        const ssize_t got = read(0, &c, 1);
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) break;
+        buffer[length++] = c;
+        if (c == '\n') break;
+    }
+    buffer[length] = '\0';
+    if (length == 0) return false;
+    // One call, so that no other thread's output lands between stamp and line.
+    log_only("<%012d>%s", now_ms() - start_time_ms, buffer);
+    return true;
+}
+
+namespace {
+
+bool is_separator(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+
+}  // namespace
+
+int split_tokens(char* text, char** tokens) {
+    int count = 0;
+    int dropped = 0;
+    char* p = text;
+    while (true) {
+        while (*p && is_separator(*p)) *p++ = '\0';
+        if (!*p) break;
+        if (count < max_tokens - 1)
+            tokens[count++] = p;
+        else
+            ++dropped;
+        while (*p && !is_separator(*p)) ++p;
+    }
+    tokens[count] = nullptr;
+    if (dropped > 0) emit("Error (too many words): %d words ignored\n", dropped);
+    return count + 1;
 }

@@ -15,6 +15,10 @@
 #include "search/ply_record.h"
 
 struct EvalParams;
+struct EvalCache;
+struct PawnTable;
+extern EvalCache main_eval_cache;
+extern PawnTable main_pawn_table;
 
 // Scratch written by every full evaluation (one set per search thread).
 struct EvalScratch {
@@ -75,6 +79,11 @@ struct SearchState {
     int bad_splits;
     int egbb_probes;
     const EvalParams* params;
+    // Per-thread tables of the evaluation. Every state starts with the main
+    // thread's; a state searched by another thread must point at that
+    // thread's own tables.
+    EvalCache* eval_cache = &main_eval_cache;
+    PawnTable* pawn_table = &main_pawn_table;
 
     // ---- evaluation scratch ----
     EvalScratch eval;

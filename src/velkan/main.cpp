@@ -1,4 +1,36 @@
 // Program entry: start-up, configuration file, program arguments, then the
 // command loop over standard input.
 
-int main() { return 0; }
+#include <cstring>
+
+#include "bitbase/bitbase.h"
+#include "protocol/console.h"
+#include "protocol/interpreter.h"
+#include "protocol/startup.h"
+
+int main(int argc, char** argv) {
+    init_engine();
+    // Without its configuration file the engine does not run.
+    if (!read_ini_file()) return 0;
+
+    // The loader reads the bitbase settings the configuration file left, and
+    // no input is read until it is done.
+    start_bitbase_loader();
+    if (argc != 0) wait_for_bitbases();
+
+    static char argument_text[command_text_size];
+    static char* tokens[max_tokens];
+    if (!build_argument_line(argc, argv, argument_text, command_text_size))
+        emit("Error (arguments too long): only the first %d bytes are used\n",
+             int(std::strlen(argument_text)));
+    split_tokens(argument_text, tokens);
+    if (!execute_commands(tokens)) return 0;
+    log_only("==============================\n");
+
+    static char line[input_line_size];
+    while (read_input_line(line)) {
+        split_tokens(line, tokens);
+        if (!execute_commands(tokens)) return 0;
+    }
+    return 0;
+}

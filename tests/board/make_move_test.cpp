@@ -241,7 +241,7 @@ struct CheckedWalk {
     }
 };
 
-#ifdef VELKAN_SANITIZED
+#if defined(VELKAN_SANITIZED) || !defined(NDEBUG)
 constexpr uint64_t perft_node_budget = 200000;
 constexpr uint64_t checked_node_budget = 20000;
 #else

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "board/keys.h"
+#include "board/notation.h"
 #include "search/search_state.h"
 
 namespace {
@@ -38,4 +41,43 @@ TEST(AttackTable, StepsAndFlags) {
     EXPECT_EQ(attack_entry(17).flags, flag_king | flag_queen | flag_bishop | flag_white_pawn);
     EXPECT_EQ(attack_entry(-15).flags, flag_king | flag_queen | flag_bishop | flag_black_pawn);
     EXPECT_EQ(attack_entry(18).step, 0);
+}
+
+namespace {
+
+std::vector<int> list_squares(const SearchState& state, int code) {
+    std::vector<int> squares;
+    for (const PieceNode* node = state.piece_list[code]; node; node = node->next) squares.push_back(node->sq);
+    return squares;
+}
+
+}  // namespace
+
+TEST(Position, StartPositionListsRunFromTheHighestSquare) {
+    static SearchState state;
+    new_position(state);
+    EXPECT_EQ(list_squares(state, white_pawn), (std::vector<int>{23, 22, 21, 20, 19, 18, 17, 16}));
+    EXPECT_EQ(list_squares(state, white_knight), (std::vector<int>{sq_g1, sq_b1}));
+    EXPECT_EQ(list_squares(state, black_rook), (std::vector<int>{sq_h8, sq_a8}));
+    EXPECT_EQ(state.piece_material[white], 31);
+    EXPECT_EQ(state.piece_material[black], 31);
+    EXPECT_EQ(state.pawn_count[white], 8);
+    EXPECT_EQ(state.men_total, 32);
+    EXPECT_EQ(state.men_count[black_king], 1);
+}
+
+TEST(Position, KeyIgnoresTheSideToMoveButNotEnPassantOrRights) {
+    static SearchState state;
+    set_fen(state, "4k3/8/8/3p4/8/8/8/4K3 w - - 0 1");
+    const HashKey white_key = state.pos_key;
+    const HashKey pawns = state.pawn_key;
+    set_fen(state, "4k3/8/8/3p4/8/8/8/4K3 b - - 0 1");
+    EXPECT_EQ(state.pos_key, white_key);
+    // No white pawn can take on d6, yet the square is part of the key.
+    set_fen(state, "4k3/8/8/3p4/8/8/8/4K3 w - d6 0 1");
+    EXPECT_EQ(state.pos_key, white_key ^ ep_keys[3]);
+    EXPECT_EQ(state.pawn_key, pawns);
+    set_fen(state, "r3k3/8/8/3p4/8/8/8/4K3 w q - 0 1");
+    EXPECT_EQ(state.pos_key, white_key ^ piece_keys[black_rook][sq64(sq_a8)] ^ castle_keys[0] ^
+                                 castle_keys[black_long]);
 }

@@ -1,0 +1,36 @@
+#pragma once
+// The game and the control state of the command interpreter. The game is the
+// main SearchState: the position the interface and the user see, with the
+// whole move history since the last set-up. Searches never work on it
+// directly; they copy it. The control state below is written by commands
+// (and by the game flows), on the main thread only.
+
+#include "search/search_state.h"
+
+// Colours the engine can be told to play; `engine_side` also takes
+// `neither_side` in force mode.
+constexpr int neither_side = 2;
+
+// Results of `game_result`.
+constexpr int game_running = 0;
+constexpr int white_won = 1;
+constexpr int black_won = 2;
+constexpr int game_drawn = 3;
+
+extern SearchState game;
+
+extern int engine_side;        // white, black or neither_side
+extern int game_result;        // game_running, white_won, black_won or game_drawn
+extern bool analysis_mode;     // set by `analyze`, cleared by `exit`
+extern bool ponder_enabled;    // set by `hard`, cleared by `easy`
+extern bool quit_requested;    // set by `quit`; tested after every search a command starts
+extern int resign_threshold;   // centipawns
+extern int resign_count;       // consecutive engine moves below the threshold
+extern int pvstyle;            // 1: compact table output for test runs
+extern bool book_enabled;      // play moves from the opening book
+// True while a search runs; commands then arrive from the search's input
+// poll, and those that would disturb the search are refused.
+extern bool search_running;
+
+// Defaults of the control state, as at start-up.
+void reset_control_state();

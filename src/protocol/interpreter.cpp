@@ -1,0 +1,331 @@
+#include "protocol/interpreter.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "bitbase/bitbase.h"
+#include "board/notation.h"
+#include "eval/eval_params.h"
+#include "eval/evaluate.h"
+#include "protocol/game.h"
+#include "search/search.h"
+#include "search/trans_table.h"
+
+namespace {
+
+// setboard takes four FEN fields and up to two counters.
+constexpr int fen_fields = 4;
+constexpr int fen_counters = 2;
+
+// Texts of `help`, in order; each is written followed by a newline.
+constexpr const char* help_lines[] = {
+    ". -- Send a search status update while analyzing.",
+    "? -- Move now.",
+    "accepted -- Response to the feature command.",
+    "analyze -- Enter analyze mode.",
+    "build <pgn> <book> <size> <half_plies> <color>\n\tBuild book from <pgn> file and save it to "
+    "<book>.\n\tAllocate <size> book entries during build.\n\tConsider only the first <half_plies> "
+    "moves.\n\n\t<color>=white/black postions.\n",
+    "book <on/off> -- Turns book usage on/off.",
+    "computer -- Inform Velkan that the opponent is also a computer chess engine.",
+    "d -- Debugging command to print the current board.",
+    "easy -- Turn off pondering.",
+    "egbb_cache_size -- Set the egbb (endgame bitbase) cache size in megabytes.",
+    "egbb_load_type -- Set the egbb load type:\n\t 0 = none\n\t 1 = all 3/4 men\n\t 2 = selective "
+    "loading of 5 men (not implemented yet)\n\t 3 = all 5 men\n",
+    "egbb_path -- Set the egbb path.",
+    "eht -- Set evaluation hash table size in megabytes.",
+    "exit -- Leave analysis mode.",
+    "force -- Set the engine to play neither color ('force mode'). Stop clocks.",
+    "go -- Leave force mode and set the engine to play the color that is on move.",
+    "hard -- Turn on pondering (thinking on the opponent's time or permanent brain).",
+    "help -- Produce this listing of supported commands.",
+    "history -- Debugging command to print game history.",
+    "ht -- Set hash table size in megabytes.",
+    "level -- level <MPS> <BASE> <INC> {Set time controls}.",
+    "log -- 'log on' turns log on and 'log off' turns log off.",
+    "merge <book1> <book2> <book> <w1> <w2> -- merge two books with weights <w1> and <w2> and save "
+    "restult in book.",
+    "mirror -- Debugging command to mirror the current board.",
+    "moves -- Debugging command to print all possible moves for the current board.",
+    "mt/cores -- Set the number of parallel threads of execution.",
+    "multi_personality -- loat the personality for all three game phases.",
+    "name -- Tell velkan who you are.",
+    "new -- Reset the board to the standard chess starting position.",
+    "nopost -- do not show thinking.",
+    "otim -- otim N {Set a clock that belongs to the opponent in centiseconds.}",
+    "perft -- perft <depth> performs a move generation count to <depth>.",
+    "personality -- Set personality file for game phase 0.",
+    "pht -- Set pawn hash table size in megabytes.",
+    "post -- Show thinking.",
+    "protover -- protover <N> {Command sent immediately after the 'xboard' command.}",
+    "pvstyle -- syle for pv output.",
+    "quit -- The chess engine should immediately exit.",
+    "random -- This GnuChess command is ignored.",
+    "rejected -- Response to the feature command.",
+    "remove -- The user asks to back up full move.",
+    "resign <RESIGN_VALUE> -- Sets resign value.",
+    "result -- Sets the game result.",
+    "runeval -- runeval <epdfile> runs the evalution function on EPD file <epdfile>.",
+    "runsearch -- runsearch <epdfile> runs the engine search on EPD file <epdfile>.",
+    "score -- score runs the evaluation function on the current position.",
+    "sd -- sd <DEPTH> {The engine should limit its thinking to <DEPTH> ply.}",
+    "setboard -- setboard <FEN> is used to set up FEN position <FEN>.",
+    "st -- st <TIME> {Set time controls search time in seconds.}",
+    "time -- time <N> {Set a clock that belongs to the engine in centiseconds.}",
+    "undo -- The user asks to back up one half move.",
+    "xboard -- Request xboard mode (the default).",
+};
+
+bool is_integer(const char* text) {
+    if (*text == '-' || *text == '+') ++text;
+    if (!*text) return false;
+    for (; *text; ++text)
+        if (*text < '0' || *text > '9') return false;
+    return true;
+}
+
+// "on" and "off" switch a setting; any other word leaves it.
+void set_switch(bool& setting, const char* word) {
+    if (std::strcmp(word, "on") == 0) setting = true;
+    if (std::strcmp(word, "off") == 0) setting = false;
+}
+
+bool no_effect(char**, int) { return true; }
+
+bool command_quit(char**, int) {
+    emit("Bye Bye\n");
+    quit_requested = true;
+    return false;
+}
+
+bool command_new(char**, int) {
+    clear_all_tables();
+    new_position(game);
+    game_result = game_running;
+    engine_side = black;
+    return true;
+}
+
+// The position is tried on a scratch object first, so that a refused FEN
+// leaves the game exactly as it was.
+bool command_setboard(char** args, int count) {
+    static SearchState scratch;
+    char fen[command_text_size];
+    int length = 0;
+    for (int i = 0; i < count; ++i) {
+        const int written = std::snprintf(fen + length, sizeof fen - size_t(length), "%s ", args[i]);
+        if (written < 0 || length + written >= int(sizeof fen)) break;
+        length += written;
+    }
+    fen[length] = '\0';
+    bool legal = fen_board_complete(fen);
+    if (legal) {
+        set_fen(scratch, fen);
+        legal = position_is_legal(scratch);
+    }
+    if (!legal) {
+        emit("tellusererror Illegal position\n");
+        return true;
+    }
+    clear_all_tables();
+    set_fen(game, fen);
+    game_result = game_running;
+    return true;
+}
+
+bool command_d(char**, int) {
+    show_board(game);
+    return true;
+}
+
+bool command_history(char**, int) {
+    show_history(game);
+    return true;
+}
+
+bool command_mirror(char**, int) {
+    mirror_board(game);
+    return true;
+}
+
+bool command_name(char** args, int) {
+    emit("Hello %s!\n", args[0]);
+    return true;
+}
+
+bool command_log(char** args, int) {
+    set_switch(log_enabled, args[0]);
+    return true;
+}
+
+bool command_help(char**, int) {
+    for (const char* line : help_lines) print_only("%s\n", line);
+    return true;
+}
+
+bool command_move_now(char**, int) {
+    abort_flag = 1;
+    return true;
+}
+
+bool command_force(char**, int) {
+    engine_side = neither_side;
+    return true;
+}
+
+bool command_hard(char**, int) {
+    ponder_enabled = true;
+    return true;
+}
+
+bool command_easy(char**, int) {
+    ponder_enabled = false;
+    return true;
+}
+
+bool command_resign(char** args, int) {
+    resign_threshold = std::atoi(args[0]);
+    return true;
+}
+
+bool command_pvstyle(char** args, int) {
+    pvstyle = std::atoi(args[0]);
+    return true;
+}
+
+// The rest of the list (the comment in braces) is consumed and ignored.
+bool command_result(char** args, int count) {
+    game_result = game_running;
+    if (count == 0) return true;
+    if (std::strcmp(args[0], "1-0") == 0) game_result = white_won;
+    if (std::strcmp(args[0], "0-1") == 0) game_result = black_won;
+    if (std::strcmp(args[0], "1/2-1/2") == 0) game_result = game_drawn;
+    return true;
+}
+
+bool command_egbb_path(char** args, int) {
+    std::snprintf(egbb_path, sizeof egbb_path, "%s", args[0]);
+    return true;
+}
+
+bool command_egbb_cache_size(char** args, int) {
+    egbb_cache_size = std::atoi(args[0]);
+    return true;
+}
+
+bool command_egbb_load_type(char** args, int) {
+    egbb_load_type = std::atoi(args[0]);
+    return true;
+}
+
+// A missing personality file ends the call (and at start-up the program).
+bool run_personality(char** args, int) { return command_personality(args[0]); }
+
+bool run_multi_personality(char** args, int) {
+    return command_multi_personality(args[0], args[1], args[2]);
+}
+
+bool run_score(char**, int) {
+    command_score(game);
+    return true;
+}
+
+// The command table. Rows: word, handler, min_args, max_args,
+// numeric_extras, during_search.
+constexpr CommandRow command_table[] = {
+    {"quit", command_quit, 0, 0, false, true},
+    {"new", command_new, 0, 0, false, true},
+    {"setboard", command_setboard, fen_fields, fen_fields + fen_counters, true, true},
+    {"d", command_d, 0, 0, false, true},
+    {"history", command_history, 0, 0, false, true},
+    {"mirror", command_mirror, 0, 0, false, true},
+    {"xboard", no_effect, 0, 0, false, true},
+    {"computer", no_effect, 0, 0, false, true},
+    {"post", no_effect, 0, 0, false, true},
+    {"nopost", no_effect, 0, 0, false, true},
+    {"random", no_effect, 0, 0, false, true},
+    {"accepted", no_effect, 1, 1, false, true},
+    {"rejected", no_effect, 1, 1, false, true},
+    {"name", command_name, 1, 1, false, true},
+    {"log", command_log, 1, 1, false, true},
+    {"help", command_help, 0, 0, false, true},
+    {"?", command_move_now, 0, 0, false, true},
+    {"force", command_force, 0, 0, false, true},
+    {"hard", command_hard, 0, 0, false, true},
+    {"easy", command_easy, 0, 0, false, true},
+    {"resign", command_resign, 1, 1, false, true},
+    {"pvstyle", command_pvstyle, 1, 1, false, true},
+    {"result", command_result, 0, all_remaining, false, true},
+    // Search threads read the weights without locking: no change mid-search.
+    {"personality", run_personality, 1, 1, false, false},
+    {"multi_personality", run_multi_personality, 3, 3, false, false},
+    {"score", run_score, 0, 0, false, true},
+    // The loader reads these settings once, at start-up.
+    {"egbb_path", command_egbb_path, 1, 1, false, false},
+    {"egbb_cache_size", command_egbb_cache_size, 1, 1, false, false},
+    {"egbb_load_type", command_egbb_load_type, 1, 1, false, false},
+};
+
+// In analysis mode any change of the game position ends the call, which
+// stops the running analysis search so that it restarts on the new position.
+bool position_changed_in_analysis(HashKey entry_key) {
+    return analysis_mode && game.pos_key != entry_key;
+}
+
+// A token that is no command word. Coordinate moves are matched against the
+// legal moves and made here once the legal-move matcher exists; until then
+// every such word is unknown.
+bool play_input_move(char* token, HashKey entry_key) {
+    (void)text_to_move(token);
+    emit("Error (unknown command): %s\n", token);
+    return !position_changed_in_analysis(entry_key);
+}
+
+// How many of the tokens after a command word it takes as arguments, or -1
+// when fewer than it needs are left.
+int arguments_taken(const CommandRow& row, char** rest) {
+    int available = 0;
+    while (rest[available] && available < row.max_args) ++available;
+    if (available < row.min_args) return -1;
+    if (!row.numeric_extras) return available;
+    int taken = row.min_args;
+    while (taken < available && is_integer(rest[taken])) ++taken;
+    return taken;
+}
+
+}  // namespace
+
+const CommandRow* find_command(const char* word) {
+    for (const CommandRow& row : command_table)
+        if (std::strcmp(row.word, word) == 0) return &row;
+    return nullptr;
+}
+
+bool execute_commands(char** tokens) {
+    const HashKey entry_key = game.pos_key;
+    int i = 0;
+    while (tokens[i]) {
+        char* word = tokens[i++];
+        const CommandRow* row = find_command(word);
+        if (!row) {
+            if (!play_input_move(word, entry_key)) return false;
+            continue;
+        }
+        const int taken = arguments_taken(*row, tokens + i);
+        if (taken < 0) {
+            emit("Error (missing argument): %s\n", word);
+            while (tokens[i]) ++i;
+            continue;
+        }
+        char** args = tokens + i;
+        i += taken;
+        if (search_running && !row->during_search) {
+            emit("Error (not allowed while searching): %s\n", word);
+            continue;
+        }
+        if (!row->handler(args, taken)) return false;
+        if (position_changed_in_analysis(entry_key)) return false;
+    }
+    return true;
+}

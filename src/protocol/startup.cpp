@@ -1,0 +1,134 @@
+#include "protocol/startup.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <thread>
+
+#include "board/board.h"
+#include "board/notation.h"
+#include "eval/psq.h"
+#include "protocol/console.h"
+#include "protocol/game.h"
+#include "protocol/interpreter.h"
+
+namespace {
+
+constexpr int log_file_limit = 1000;  // log000 .. log999
+constexpr int bitbase_wait_ms = 100;
+
+// The first number whose log file does not exist yet; when all exist the
+// last one is reused (overwritten).
+int free_log_number() {
+    char name[32];
+    for (int n = 0; n < log_file_limit; ++n) {
+        std::snprintf(name, sizeof name, "./log/log%03d.txt", n);
+        FILE* existing = std::fopen(name, "r");
+        if (!existing) return n;
+        std::fclose(existing);
+    }
+    return log_file_limit - 1;
+}
+
+// Appends a piece to text at *length when it fits with its terminating zero.
+bool append_text(char* text, int size, int& length, const char* piece) {
+    const int piece_length = int(std::strlen(piece));
+    if (length + piece_length >= size) return false;
+    std::memcpy(text + length, piece, size_t(piece_length) + 1);
+    length += piece_length;
+    return true;
+}
+
+}  // namespace
+
+void open_log_file() {
+    std::setvbuf(stdout, nullptr, _IONBF, 0);
+    std::setvbuf(stdin, nullptr, _IONBF, 0);
+    std::signal(SIGINT, SIG_IGN);
+    std::srand(unsigned(std::time(nullptr)));
+    (void)std::rand();
+
+    char name[32];
+    std::snprintf(name, sizeof name, "./log/log%03d.txt", free_log_number());
+    log_file = std::fopen(name, "w");
+    if (!log_file) log_enabled = false;
+    pipe_input = !isatty(0);
+}
+
+void init_engine() {
+    open_log_file();
+    emit("feature done=0\n");
+    start_time_ms = now_ms();
+    // The transposition table starts at its default size in static storage.
+    // The evaluation cache and the pawn table get their default sizes here,
+    // and worker 0 is bound to the main search object, once those modules
+    // exist.
+    init_attack_table();
+    // The opening book "book.dat" is opened here once the book module exists.
+    init_psq();
+    new_position(game);
+    reset_control_state();
+}
+
+bool collect_config_text(FILE* file, char* text, int size) {
+    int length = 0;
+    text[0] = '\0';
+    char piece[input_line_size];
+    bool line_start = true;  // the next piece begins a new line
+    bool skipping = false;   // inside a comment line
+    // A line longer than one read arrives in several pieces: only the first
+    // piece decides whether the line is a comment, and the whole line is
+    // kept or dropped, never cut.
+    char line[command_text_size];
+    int line_length = 0;
+    while (std::fgets(piece, sizeof piece, file)) {
+        if (line_start) {
+            skipping = piece[0] == '#' || piece[0] == '/' || piece[0] == '\n';
+            line_length = 0;
+            line[0] = '\0';
+        }
+        const bool line_end = std::strchr(piece, '\n') != nullptr;
+        line_start = line_end;
+        if (skipping) continue;
+        if (!append_text(line, sizeof line, line_length, piece)) return false;
+        if (line_end && !append_text(text, size, length, line)) return false;
+    }
+    // A last line without its newline.
+    if (!line_start && !skipping && !append_text(text, size, length, line)) return false;
+    return true;
+}
+
+bool read_ini_file() {
+    FILE* file = std::fopen("velkan.ini", "r");
+    if (!file) {
+        emit("Velkan.ini not found!\n");
+        return false;
+    }
+    static char text[command_text_size];
+    const bool complete = collect_config_text(file, text, sizeof text);
+    std::fclose(file);
+    log_only("========== velkan.ini =======\n");
+    log_only("%s", text);
+    log_only("==============================\n");
+    if (!complete) emit("Error (velkan.ini too long): only the first %d bytes are used\n", int(std::strlen(text)));
+
+    static char* tokens[max_tokens];
+    split_tokens(text, tokens);
+    return execute_commands(tokens);
+}
+
+void wait_for_bitbases() {
+    while (!bitbases_ready) std::this_thread::sleep_for(std::chrono::milliseconds(bitbase_wait_ms));
+}
+
+bool build_argument_line(int argc, char** argv, char* text, int size) {
+    int length = 0;
+    text[0] = '\0';
+    for (int i = 1; i < argc; ++i)
+        if (!append_text(text, size, length, " ") || !append_text(text, size, length, argv[i])) return false;
+    return true;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Start-up: the log file, the engine's tables and game, the configuration
+// file "velkan.ini" (one command line made of its non-comment lines) and the
+// command line built from the program arguments.
+
+#include <cstdio>
+
+// Unbuffered standard streams, Ctrl-C ignored, the random generator seeded,
+// the first free "./log/log%03d.txt" created (the directory is not created:
+// without it there is no log), pipe detection.
+void open_log_file();
+// Everything the engine needs before the configuration file runs; announces
+// "feature done=0" first so that an interface waits for it.
+void init_engine();
+// Reads "velkan.ini" and executes it as one command line. False when the file
+// is missing (after saying so) or its commands asked to stop.
+bool read_ini_file();
+// Blocks until the bitbase loader has finished, testing every 100 ms.
+void wait_for_bitbases();
+
+// Appends the non-comment lines of a configuration file, newlines kept, to
+// text (size bytes). A line starting with '#', '/' or a newline is a comment,
+// however long. Stops before the first line that does not fit whole; returns
+// false in that case.
+bool collect_config_text(FILE* file, char* text, int size);
+// Joins argv[1..argc-1] into text (size bytes), each preceded by one space.
+// Stops before the first argument that does not fit; returns false then.
+bool build_argument_line(int argc, char** argv, char* text, int size);

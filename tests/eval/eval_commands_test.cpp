@@ -1,0 +1,33 @@
+// The evaluation's commands through the engine's standard input.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "e2e/engine_process.h"
+
+namespace {
+
+std::vector<std::string> session(EngineProcess& engine, const std::vector<std::string>& lines) {
+    std::vector<std::string> out = run_session(engine, lines);
+    if (!out.empty() && out.front() == "feature done=0") out.erase(out.begin());
+    return out;
+}
+
+}  // namespace
+
+TEST(EvalCommands, ScoreWithTheShippedPersonalityAndAfterReloading) {
+    EngineProcess engine;
+    write_engine_file(engine, "personality/flat.per", "# all weights zero\nmobility_scale 0\n");
+    EXPECT_EQ(session(engine, {"score", "setboard 8/8/8/4k3/8/8/8/KNN5 b - - 0 1", "score",
+                               "personality flat", "new", "score"}),
+              (std::vector<std::string>{"score = 10", "score = 0", "score = 10"}));
+    EXPECT_EQ(engine.exit_code, 0);
+}
+
+TEST(EvalCommands, MissingPersonalityEndsTheProgram) {
+    EngineProcess engine;
+    EXPECT_EQ(session(engine, {"multi_personality default nowhere default", "score"}),
+              (std::vector<std::string>{"Personality nowhere not found!"}));
+}
