@@ -9,6 +9,8 @@
 #include <memory>
 
 #include "board/make_move.h"
+#include "eval/eval_cache.h"
+#include "eval/pawn_table.h"
 #include "search/search.h"
 #include "search/search_state.h"
 
@@ -158,7 +160,11 @@ void clear_tt() {
         std::memset(static_cast<void*>(buckets), 0, (tt_mask + 1) * sizeof(TransBucket));
 }
 
-void clear_all_tables() { clear_tt(); }
+void clear_all_tables() {
+    clear_tt();
+    clear_pawn_table(main_pawn_table);
+    clear_eval_table(main_eval_cache);
+}
 
 TransEntry tt_slot(int side, HashKey key, int slot) {
     TransSlot& s = bucket_of(side, key).slots[slot];

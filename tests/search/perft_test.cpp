@@ -3,12 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <string>
 
+#include "protocol/game.h"
+#include "protocol/interpreter.h"
 #include "search/perft.h"
 #include "search/search_fixture.h"
+#include "search/trans_table.h"
 
 using namespace search_test;
 
@@ -94,6 +98,24 @@ TEST(Perft, CommandPrintsADotPerRootMoveThenCountAndTime) {
     command_perft(state, 3);
     out = testing::internal::GetCapturedStdout();
     EXPECT_TRUE(is_perft_output(out, 20, 8902)) << out;
+}
+
+TEST(Perft, InterpreterRunsItOnTheGameAndRefusesAWordAsDepth) {
+    load_position(start_fen);  // builds the attack table
+    new_position(game);
+    auto run = [](const char* line) {
+        char text[64];
+        std::snprintf(text, sizeof text, "%s", line);
+        char* tokens[max_tokens];
+        split_tokens(text, tokens);
+        testing::internal::CaptureStdout();
+        execute_commands(tokens);
+        return testing::internal::GetCapturedStdout();
+    };
+    EXPECT_TRUE(is_perft_output(run("perft 2"), 20, 400));
+    EXPECT_EQ(run("perft two").rfind("Error", 0), 0u);
+    EXPECT_EQ(run("ht 1"), "ht 16384 X 64 = 1MB\n");
+    resize_tt(tt_default_buckets);
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "eval/eval_cache.h"
+#include "eval/pawn_table.h"
 #include "search/search_fixture.h"
 #include "search/table_sizes.h"
 #include "search/trans_table.h"
@@ -227,6 +229,34 @@ TEST(TableSizes, ParsesWholeMegabyteCounts) {
     EXPECT_EQ(parse_megabytes(nullptr), -1);
     EXPECT_EQ(power_of_two_at_least(0), 1u);
     EXPECT_EQ(power_of_two_at_least(100 * 524288), 67108864u);
+}
+
+TEST(TableSizes, PawnAndEvalTablesGetTheWholeSizePerThread) {
+    auto run = [](void (*command)(const char*), const char* megabytes) {
+        testing::internal::CaptureStdout();
+        command(megabytes);
+        return testing::internal::GetCapturedStdout();
+    };
+    EXPECT_EQ(run(command_pht, "4"), "pht 262144 X 16 = 4MB\n");
+    EXPECT_EQ(main_pawn_table.entries.size(), 262144u);
+    EXPECT_EQ(run(command_pht, "0"), "pht 0 X 16 = 0MB\n");
+    EXPECT_EQ(main_pawn_table.entries.size(), 262144u);
+    EXPECT_EQ(run(command_eht, "3"), "eht 262144 X 16 = 4MB\n");
+    EXPECT_EQ(run(command_eht, "4096").rfind("Error", 0), 0u);
+    EXPECT_EQ(main_eval_cache.entries.size(), 262144u);
+    resize_pawn_table(main_pawn_table, default_pawn_entries);
+    resize_eval_table(main_eval_cache, default_eval_entries);
+}
+
+TEST(TableSizes, ClearAllTablesEmptiesEveryTable) {
+    tt_store(white, 77, 3, 0, exact, 1, 0, 0);
+    pawn_table_entry(main_pawn_table, 77).key = 77;
+    eval_cache_entry(main_eval_cache, 77).key = 77;
+    clear_all_tables();
+    TransHit hit;
+    EXPECT_EQ(tt_probe(white, 77, 8, -1, 1, 0, hit), probe_miss);
+    EXPECT_EQ(pawn_table_entry(main_pawn_table, 77).key, 0u);
+    EXPECT_EQ(eval_cache_entry(main_eval_cache, 77).key, 0u);
 }
 
 }  // namespace
