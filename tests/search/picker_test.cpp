@@ -265,14 +265,6 @@ TEST_F(PickerTest, HashCaptureIsPlayedOnce) {
     }
 }
 
-TEST_F(PickerTest, NothingIsParkedWhenNoCaptureLoses) {
-    SearchState& state = load("4k3/8/8/3p4/4P3/8/8/4K3 w - - 0 1");
-    const std::vector<HandOut> out = drain(state);
-    EXPECT_EQ(out.size(), legal_moves(state).size());
-    EXPECT_EQ(state.ply_rec->bad_capture_start, -1);
-    EXPECT_EQ(out.back().stage, quiet_batch);  // the quiet batch came last
-}
-
 TEST_F(PickerTest, KillersAreValidatedAndNotRepeated) {
     SearchState& state = load(start_fen);
     PlyRecord& r = *state.ply_rec;
@@ -401,13 +393,6 @@ TEST_F(PickerTest, FailHighsFeedHistoryAndKillers) {
     EXPECT_EQ(r.killer2, 0u);
     EXPECT_EQ(state.ply_records[69].best_move, 0u);
     EXPECT_EQ(state.ply_records[69].hash_move, 0u);
-}
-
-TEST(Ordering, MvvLvaCountsVictimAttackerAndPromotion) {
-    EXPECT_EQ(mvv_lva(make_move_word(0, 17, white_pawn, black_queen)), 975 - 110);
-    EXPECT_EQ(mvv_lva(make_move_word(0, 17, white_queen, black_pawn)), 110 - 975);
-    EXPECT_EQ(mvv_lva(make_move_word(96, 112, white_pawn, 0, white_queen)), 975 - 110);
-    EXPECT_EQ(mvv_lva(make_move_word(96, 113, white_pawn, black_rook, white_knight)), 500 - 110 + 320);
 }
 
 }  // namespace

@@ -175,7 +175,7 @@ TEST_F(TransTableTest, HtZeroEmptiesTheTableAndKeepsItsSize) {
 TEST_F(TransTableTest, HtRefusesBadSizesAndKeepsTheTable) {
     const HashKey k = key_in_bucket(9);
     tt_store(black, k, 2, 0, exact, 5, move_a, 0);
-    for (const char* text : {"2048", "-1", "abc", "12x", "", "99999999999"}) {
+    for (const char* text : {"2048", "-1", "abc", "12x", "", "+5", " 5", "99999999999"}) {
         const std::string out = run_ht(text);
         EXPECT_EQ(out.rfind("Error", 0), 0u) << out;
         EXPECT_EQ(out.find('\n'), out.size() - 1) << "one line for '" << text << "'";
@@ -218,17 +218,6 @@ TEST_F(TransTableTest, PrincipalVariationIsReinsertedAsMoveOnlyEntries) {
     EXPECT_EQ(kept.depth, 6);
     EXPECT_EQ(entry_bound(kept), exact);
     root.pv_length = 0;
-}
-
-TEST(TableSizes, ParsesWholeMegabyteCounts) {
-    EXPECT_EQ(parse_megabytes("0"), 0);
-    EXPECT_EQ(parse_megabytes("2047"), 2047);
-    EXPECT_EQ(parse_megabytes("2048"), -1);
-    EXPECT_EQ(parse_megabytes("+5"), -1);
-    EXPECT_EQ(parse_megabytes(" 5"), -1);
-    EXPECT_EQ(parse_megabytes(nullptr), -1);
-    EXPECT_EQ(power_of_two_at_least(0), 1u);
-    EXPECT_EQ(power_of_two_at_least(100 * 524288), 67108864u);
 }
 
 TEST(TableSizes, PawnAndEvalTablesGetTheWholeSizePerThread) {
