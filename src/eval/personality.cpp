@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "eval/eval_cache.h"
 #include "eval/eval_params.h"
 #include "protocol/console.h"
 
@@ -109,6 +110,8 @@ bool load_personality(const char* name, int set) {
     log_only("\n");
     if (!complete) emit("Personality %s too long: some lines ignored\n", name);
     apply_tokens(text, eval_param_sets[set]);
+    // Cached evaluations were made with the old weights.
+    clear_eval_table(main_eval_cache);
     return true;
 }
 

@@ -26,6 +26,18 @@ TEST(EvalCommands, ScoreWithTheShippedPersonalityAndAfterReloading) {
     EXPECT_EQ(engine.exit_code, 0);
 }
 
+TEST(EvalCommands, NewWeightsAreNotAnsweredFromTheCache) {
+    EngineProcess engine;
+    write_engine_file(engine, "personality/nopair.per", "bishop_pair_scale 0\n");
+    // Bishop pair against bishop and knight, 8 pawns off: the shipped
+    // weight gives 40 for the pair.
+    const std::vector<std::string> out =
+        session(engine, {"setboard 2b1k1n1/pppp4/8/8/8/8/PPPP4/2B1KB2 w - - 0 1", "score",
+                         "personality nopair", "score"});
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(std::stoi(out[0].substr(8)) - std::stoi(out[1].substr(8)), 40);
+}
+
 TEST(EvalCommands, MissingPersonalityEndsTheProgram) {
     EngineProcess engine;
     EXPECT_EQ(session(engine, {"multi_personality default nowhere default", "score"}),
