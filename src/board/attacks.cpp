@@ -113,7 +113,11 @@ bool quiet_is_valid(const SearchState& state, Move m) {
     if (piece_type[piece] == pawn) {
         const int dir = pawn_push[state.to_move];
         if (to == from + dir) return true;
-        return to == from + 2 * dir && state.board[from + dir] == empty;
+        // A double push only from the pawn's own second rank: a table move
+        // from another position must not let a pawn jump two squares later.
+        const int second_rank = state.to_move == white ? 1 : 6;
+        return to == from + 2 * dir && rank(from) == second_rank &&
+               state.board[from + dir] == empty;
     }
     if (is_castling(m)) return piece_type[piece] == king && castle_is_valid(state, m);
     const AttackEntry& entry = attack_entry(to - from);

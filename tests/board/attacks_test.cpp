@@ -115,6 +115,9 @@ TEST(IsMoveValid, RefusesWordsThatDoNotFitThePosition) {
     EXPECT_EQ(is_move_valid(cap, make_move_word(sq("e4"), sq("d5"), white_pawn, black_knight)), 0);
     EXPECT_EQ(is_move_valid(cap, make_move_word(sq("e4"), sq("e5"), white_pawn)), 1);
     EXPECT_EQ(is_move_valid(cap, make_move_word(sq("e4"), sq("f5"), white_pawn, black_pawn)), 0);
+    EXPECT_EQ(is_move_valid(cap, make_move_word(sq("e4"), sq("e6"), white_pawn)), 0);  // not from rank 2
+    const SearchState& black_pawns = board_of("4k3/8/2p5/8/8/8/8/4K3 b - - 0 1");
+    EXPECT_EQ(is_move_valid(black_pawns, make_move_word(sq("c6"), sq("c4"), black_pawn)), 0);
 
     const Move ep = make_move_word(sq("e5"), sq("d6"), white_pawn, black_pawn, 0, ep_flag);
     EXPECT_EQ(is_move_valid(board_of("4k3/8/8/3pP3/8/8/8/4K3 w - d6 0 1"), ep), 1);
