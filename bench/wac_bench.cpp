@@ -3,9 +3,12 @@
 // with fixed table sizes, no personality loaded and all tables cleared
 // before each position. A position counts as solved when the move found is
 // one of its "bm" moves. Prints the solved count, the total node count and
-// the speed; with `-v` also one line per unsolved position.
+// the speed; with `-v` also one line per unsolved position. With `-p` the
+// shipped personality (run/personality/default.per) is loaded first, as the
+// engine does at start-up; without it every weight is 0, as in the search
+// bench (no futility margin, no positional scales).
 //
-//   wac_bench [depth [count [epd file]]] [-v]
+//   wac_bench [depth [count [epd file]]] [-v] [-p]
 //
 // It shows what a change to move ordering, extensions or pruning does to the
 // tactical strength at a given depth: solved positions against nodes spent.
@@ -15,9 +18,12 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <unistd.h>
+
 #include "board/board.h"
 #include "board/move_input.h"
 #include "board/notation.h"
+#include "eval/eval_params.h"
 #include "eval/psq.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
@@ -33,8 +39,11 @@ constexpr int default_depth = 7;
 constexpr uint64_t bench_tt_buckets = uint64_t(1) << 15;
 constexpr int line_size = 512;
 
-// The suite lives in the source tree next to this file's directory.
+// The suite and the run directory live in the source tree, found from
+// this file's directory.
 constexpr const char* default_epd_relative = "/../tests/data/wac.epd";
+constexpr const char* run_dir_relative = "/../run";
+constexpr const char* shipped_personality = "default";
 
 // Whether `best` is one of the SAN moves of the "bm" field of an EPD line
 // (the position already set up in `state`). The line is cut in place.
@@ -55,21 +64,37 @@ bool is_best_move(SearchState& state, char* line, Move best) {
 
 int main(int argc, char** argv) {
     bool verbose = false;
+    bool personality = false;
     const char* numbers[3] = {nullptr, nullptr, nullptr};
     int given = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "-v") == 0)
             verbose = true;
+        else if (std::strcmp(argv[i], "-p") == 0)
+            personality = true;
         else if (given < 3)
             numbers[given++] = argv[i];
     }
     const int depth = numbers[0] ? std::atoi(numbers[0]) : default_depth;
     const int limit = numbers[1] ? std::atoi(numbers[1]) : 0;  // 0: every position
-    char default_epd[line_size];
-    std::snprintf(default_epd, sizeof default_epd, "%s", __FILE__);
-    if (char* slash = std::strrchr(default_epd, '/')) *slash = 0;
-    std::strncat(default_epd, default_epd_relative, sizeof default_epd - std::strlen(default_epd) - 1);
-    const char* path = numbers[2] ? numbers[2] : default_epd;
+    char bench_dir[line_size];
+    std::snprintf(bench_dir, sizeof bench_dir, "%s", __FILE__);
+    if (char* slash = std::strrchr(bench_dir, '/')) *slash = 0;
+    char default_epd[2 * line_size];
+    std::snprintf(default_epd, sizeof default_epd, "%s%s", bench_dir, default_epd_relative);
+    char path[2 * line_size];
+    if (!realpath(numbers[2] ? numbers[2] : default_epd, path)) {
+        std::printf("cannot find %s\n", numbers[2] ? numbers[2] : default_epd);
+        return 1;
+    }
+    if (personality) {
+        char run_dir[2 * line_size];
+        std::snprintf(run_dir, sizeof run_dir, "%s%s", bench_dir, run_dir_relative);
+        if (chdir(run_dir) != 0 || !command_personality(shipped_personality)) {
+            std::printf("cannot load the shipped personality from %s\n", run_dir);
+            return 1;
+        }
+    }
 
     FILE* file = std::fopen(path, "r");
     if (!file) {
