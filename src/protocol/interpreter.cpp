@@ -12,8 +12,10 @@
 #include "eval/evaluate.h"
 #include "protocol/game.h"
 #include "search/perft.h"
+#include "search/root_commands.h"
 #include "search/search.h"
 #include "search/table_sizes.h"
+#include "search/time_control.h"
 #include "search/trans_table.h"
 
 namespace {
@@ -240,11 +242,6 @@ bool run_multi_personality(char** args, int) {
     return command_multi_personality(args[0], args[1], args[2]);
 }
 
-bool run_score(char**, int) {
-    command_score(game);
-    return true;
-}
-
 bool run_ht(char** args, int) {
     command_ht(args[0]);
     return true;
@@ -296,6 +293,13 @@ constexpr CommandRow command_table[] = {
     {"help", command_help, 0, 0, false, true},
     {"?", command_move_now, 0, 0, false, true},
     {"force", command_force, 0, 0, false, true},
+    {"go", command_go, 0, 0, false, true},
+    {".", command_status, 0, 0, false, true},
+    {"level", command_level, 3, 3, false, true},
+    {"st", command_st, 1, 1, false, true},
+    {"sd", command_sd, 1, 1, false, true},
+    {"time", command_time, 1, 1, false, true},
+    {"otim", command_otim, 1, 1, false, true},
     {"hard", command_hard, 0, 0, false, true},
     {"easy", command_easy, 0, 0, false, true},
     {"resign", command_resign, 1, 1, false, true},
@@ -304,7 +308,7 @@ constexpr CommandRow command_table[] = {
     // Search threads read the weights without locking: no change mid-search.
     {"personality", run_personality, 1, 1, false, false},
     {"multi_personality", run_multi_personality, 3, 3, false, false},
-    {"score", run_score, 0, 0, false, true},
+    {"score", command_score_bitbase_or_eval, 0, 0, false, true},
     // Resizing would pull the tables from under the search threads; perft
     // would hold up the search's input poll for its whole run.
     {"ht", run_ht, 1, 1, false, false},
@@ -327,16 +331,23 @@ bool position_changed_in_analysis(HashKey entry_key) {
 // legal and when the history keeps room for a search from the new position.
 bool play_input_move(char* token, HashKey entry_key) {
     Move move = text_to_move(token);
+    bool move_made = false;
     if (move != 0 && complete_user_move(game, move)) {
-        if (max_history - (game.hply + 1) < history_reserve)
+        if (max_history - (game.hply + 1) < history_reserve) {
             emit("Error (game too long): %s\n", token);
-        else
+        } else {
             make_move(game, move);
+            move_made = true;
+        }
     } else {
         emit("Error (unknown command): %s\n", token);
     }
-    // Pondering and the engine's turn after the move come with the game flows.
-    return !position_changed_in_analysis(entry_key);
+    if (position_changed_in_analysis(entry_key)) return false;
+    // The opponent has moved: the engine's turn (pondering comes with the
+    // game flows). A move read while a search runs starts no second one.
+    if (move_made && game_result == game_running && engine_side == game.to_move && !search_running)
+        return engine_turn();
+    return true;
 }
 
 // How many of the tokens after a command word it takes as arguments, or -1

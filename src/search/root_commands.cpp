@@ -13,14 +13,18 @@
 SearchState main_search_state;
 
 bool engine_turn() {
-    // The game may change while the engine thinks (a command read by the
-    // poll); the move found then belongs to a position that is gone.
+    // Commands read by the poll may change the game while the engine thinks
+    // (`new`, `setboard`, `undo`, a move) or stop it playing this side
+    // (`force`, `new`): the move found is then not played.
     const HashKey key_before = game.pos_key;
     const int hply_before = game.hply;
+    const int side = game.to_move;
     copy_search_state(main_search_state, game);
     const Move m = find_best_move(main_search_state);
     if (quit_requested) return false;
-    if (m == 0 || game.pos_key != key_before || game.hply != hply_before) return true;
+    const bool same_game = game.pos_key == key_before && game.hply == hply_before &&
+                           game.to_move == side && engine_side == side;
+    if (m == 0 || !same_game) return true;
     make_move(game, m);
     char text[8];
     move_to_text(m, text);
