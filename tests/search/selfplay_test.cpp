@@ -48,7 +48,7 @@ constexpr int game_count = 16;
 #elif !defined(NDEBUG)
 constexpr int game_count = 24;
 #else
-constexpr int game_count = 160;
+constexpr int game_count = 120;
 #endif
 constexpr int search_depth = 3;
 // Each game opens with between min and max random plies.
