@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "bitbase/bitbase.h"
+#include "board/make_move.h"
+#include "board/move_input.h"
 #include "board/notation.h"
 #include "eval/eval_params.h"
 #include "eval/evaluate.h"
@@ -12,6 +14,10 @@
 #include "search/trans_table.h"
 
 namespace {
+
+// A position is refused as a move target when fewer history entries than
+// this would be left: a search from it needs one entry per ply it descends.
+constexpr int history_reserve = max_ply + 2;
 
 // setboard takes four FEN fields and up to two counters.
 constexpr int fen_fields = 4;
@@ -149,6 +155,11 @@ bool command_mirror(char**, int) {
     return true;
 }
 
+bool command_moves(char**, int) {
+    show_legal_moves(game);
+    return true;
+}
+
 bool command_name(char** args, int) {
     emit("Hello %s!\n", args[0]);
     return true;
@@ -240,6 +251,7 @@ constexpr CommandRow command_table[] = {
     {"d", command_d, 0, 0, false, true},
     {"history", command_history, 0, 0, false, true},
     {"mirror", command_mirror, 0, 0, false, true},
+    {"moves", command_moves, 0, 0, false, true},
     {"xboard", no_effect, 0, 0, false, true},
     {"computer", no_effect, 0, 0, false, true},
     {"post", no_effect, 0, 0, false, true},
@@ -273,12 +285,19 @@ bool position_changed_in_analysis(HashKey entry_key) {
     return analysis_mode && game.pos_key != entry_key;
 }
 
-// A token that is no command word. Coordinate moves are matched against the
-// legal moves and made here once the legal-move matcher exists; until then
-// every such word is unknown.
+// A token that is no command word: a coordinate move on the game, made when
+// legal and when the history keeps room for a search from the new position.
 bool play_input_move(char* token, HashKey entry_key) {
-    (void)text_to_move(token);
-    emit("Error (unknown command): %s\n", token);
+    Move move = text_to_move(token);
+    if (move != 0 && complete_user_move(game, move)) {
+        if (max_history - (game.hply + 1) < history_reserve)
+            emit("Error (game too long): %s\n", token);
+        else
+            make_move(game, move);
+    } else {
+        emit("Error (unknown command): %s\n", token);
+    }
+    // Pondering and the engine's turn after the move come with the game flows.
     return !position_changed_in_analysis(entry_key);
 }
 

@@ -16,8 +16,7 @@ std::vector<std::string> replies(const std::vector<std::string>& lines,
     EngineProcess engine;
     std::vector<std::string> out = run_session(engine, lines, args);
     EXPECT_EQ(engine.exit_code, 0);
-    if (!out.empty() && out.front() == "feature done=0") out.erase(out.begin());
-    return out;
+    return without_startup(out);
 }
 
 const std::vector<std::string> start_board = {
@@ -26,6 +25,16 @@ const std::vector<std::string> start_board = {
 };
 
 }  // namespace
+
+TEST(Commands, MovesAreMadeOnTheGameAndShownByD) {
+    const std::vector<std::string> board = {
+        "",          "\trnbqkbnr", "\tpppppppp", "\t________", "\t________",
+        "\t____P___", "\t________", "\tPPPP_PPP", "\tRNBQKBNR",
+    };
+    EXPECT_EQ(replies({"new", "e2e4", "d"}), board);
+    // Upper-case coordinates are accepted; several commands share one line.
+    EXPECT_EQ(replies({"new E2E4 d"}), board);
+}
 
 TEST(Commands, UnknownWordsAndIllegalMovesGiveTheErrorLine) {
     EXPECT_EQ(replies({"frobnicate", "e2e5", "e7e5"}),
@@ -92,7 +101,7 @@ TEST(Input, InputWithoutFinalNewlineIsStillExecuted) {
 TEST(Input, QuitAnswersAndEndsAtOnce) {
     EngineProcess engine;
     start_engine(engine);
-    ASSERT_TRUE(wait_for(engine, "feature done=0"));
+    ASSERT_TRUE(wait_for(engine, startup_lines.back()));
     send_line(engine, "quit");
     std::string line;
     ASSERT_TRUE(read_line(engine, line));

@@ -195,3 +195,15 @@ std::vector<std::string> run_session(EngineProcess& engine, const std::vector<st
     wait_exit(engine);
     return output;
 }
+
+const std::vector<std::string> startup_lines = {"feature done=0", "EgbbProbe not Loaded!",
+                                                "loading_time = 0s"};
+
+std::vector<std::string> without_startup(std::vector<std::string> output) {
+    size_t matched = 0;
+    while (matched < startup_lines.size() && matched < output.size() &&
+           output[matched] == startup_lines[matched])
+        ++matched;
+    output.erase(output.begin(), output.begin() + long(matched));
+    return output;
+}

@@ -61,3 +61,10 @@ int wait_exit(EngineProcess& engine, int timeout_ms = default_timeout_ms);
 // and the exit code.
 std::vector<std::string> run_session(EngineProcess& engine, const std::vector<std::string>& lines,
                                      const std::vector<std::string>& args = {});
+
+// The announcement and the bitbase loader's report that every start-up
+// prints before the first command (the test run directory has no bitbase
+// library).
+extern const std::vector<std::string> startup_lines;
+// The output without those start-up lines, when it begins with them.
+std::vector<std::string> without_startup(std::vector<std::string> output);

@@ -44,7 +44,8 @@ TEST(Startup, ConfigurationFileIsOneCommandLine) {
     write_engine_file(engine, "velkan.ini",
                       "# settings\nname\nFirst\n/" + std::string(300, 'x') + " name Comment\n\nname Second\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"});
-    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello First!", "Hello Second!", "Hello Input!"}));
+    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello First!", "Hello Second!",
+                                             "EgbbProbe not Loaded!", "loading_time = 0s", "Hello Input!"}));
 }
 
 TEST(Startup, QuitInConfigurationFileEndsBeforeInputIsRead) {
@@ -59,7 +60,9 @@ TEST(Startup, ArgumentsRunAfterTheConfigurationFileAndBeforeInput) {
     EngineProcess engine;
     write_engine_file(engine, "velkan.ini", "name Config\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"}, {"name", "Argument"});
-    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello Config!", "Hello Argument!", "Hello Input!"}));
+    // The bitbase loader runs after the configuration file, before the arguments.
+    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello Config!", "EgbbProbe not Loaded!",
+                                             "loading_time = 0s", "Hello Argument!", "Hello Input!"}));
 
     EngineProcess quitting;
     const std::vector<std::string> ended = run_session(quitting, {"name Input"}, {"quit"});
@@ -73,9 +76,9 @@ TEST(Startup, OverlongConfigurationIsCutAtALine) {
     for (int i = 0; i < 230; ++i) ini += "computer\n";  // 2070 bytes
     write_engine_file(engine, "velkan.ini", ini + "name Late\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"});
-    ASSERT_EQ(out.size(), 3u);
+    ASSERT_EQ(out.size(), 5u);
     EXPECT_EQ(out[1].rfind("Error (velkan.ini too long)", 0), 0u);
-    EXPECT_EQ(out[2], "Hello Input!");
+    EXPECT_EQ(out[4], "Hello Input!");
     EXPECT_EQ(engine.exit_code, 0);
 }
 

@@ -10,9 +10,7 @@
 namespace {
 
 std::vector<std::string> session(EngineProcess& engine, const std::vector<std::string>& lines) {
-    std::vector<std::string> out = run_session(engine, lines);
-    if (!out.empty() && out.front() == "feature done=0") out.erase(out.begin());
-    return out;
+    return without_startup(run_session(engine, lines));
 }
 
 }  // namespace

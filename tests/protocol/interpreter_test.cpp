@@ -109,3 +109,19 @@ TEST_F(Interpreter, AnalysisStopsOnAPositionChange) {
     EXPECT_FALSE(mirrored.go_on);
     EXPECT_EQ(mirrored.said, "");
 }
+
+TEST_F(Interpreter, MovesKeepRoomInTheHistoryForASearch) {
+    // From here one more move would leave fewer free history entries than a
+    // search needs.
+    game.hply = max_history - (max_ply + 2);
+    const HashKey before = game.pos_key;
+    const Outcome refused = run("e2e4");
+    EXPECT_EQ(refused.said, "Error (game too long): e2e4\n");
+    EXPECT_EQ(game.hply, max_history - (max_ply + 2));
+    EXPECT_EQ(game.pos_key, before);
+
+    game.hply = max_history - (max_ply + 3);
+    EXPECT_EQ(run("e2e4").said, "");
+    EXPECT_EQ(game.hply, max_history - (max_ply + 2));
+    EXPECT_NE(game.pos_key, before);
+}

@@ -1,0 +1,9 @@
+// The values the root search keeps between searches. They live apart from
+// the root search itself because setting up a position writes them too.
+
+#include "search/root.h"
+
+int last_score = 0;
+int previous_score = 0;
+int last_book_hply = 0;
+bool bitbase_root = false;
