@@ -16,6 +16,9 @@ Move ponder_move = 0;
 
 namespace {
 
+// Set when a flow ends the walk of its command list with true.
+bool walk_end = false;
+
 // The engine resigns after this many of its moves in a row scored beyond
 // the resign threshold: one bad score may be a search artefact.
 constexpr int resign_after_moves = 3;
@@ -277,11 +280,22 @@ FlowEnd analysis_loop() {
 }
 
 bool running_search_is_stale(HashKey entry_key, int entry_hply) {
-    if (running_search == SearchKind::none) return false;
-    if (game.pos_key != entry_key || game.hply != entry_hply) return true;
-    // `force` or `new` while the engine thinks about its own move: it no
-    // longer plays this side.
-    return running_search == SearchKind::own_move && engine_side != game.to_move;
+    switch (running_search) {
+    case SearchKind::none:
+        return false;
+    case SearchKind::own_move:
+        // `force` or `new` while the engine thinks: it no longer plays this side.
+        if (engine_side != game.to_move) return true;
+        break;
+    case SearchKind::ponder_target:
+    case SearchKind::pondering:
+        // `go` on the opponent's time: the engine is to think for real.
+        if (engine_side == game.to_move) return true;
+        break;
+    case SearchKind::analysing:
+        break;
+    }
+    return game.pos_key != entry_key || game.hply != entry_hply;
 }
 
 bool ponder_input(Move made) {
@@ -295,4 +309,73 @@ bool ponder_input(Move made) {
     }
     emit("ponder miss\n");
     return false;
+}
+
+bool finish_flow(FlowEnd end) {
+    if (end == FlowEnd::return_true) walk_end = true;
+    return end != FlowEnd::return_false;
+}
+
+bool walk_end_requested() {
+    const bool requested = walk_end;
+    walk_end = false;
+    return requested;
+}
+
+FlowEnd after_command(HashKey& entry_key, int& entry_hply) {
+    if (search_running) {
+        return running_search_is_stale(entry_key, entry_hply) ? FlowEnd::return_false
+                                                               : FlowEnd::next_token;
+    }
+    FlowEnd end = FlowEnd::next_token;
+    // No analysis search runs (the last one ended by itself): the changed
+    // position is analysed now.
+    const bool changed = game.pos_key != entry_key || game.hply != entry_hply;
+    if (analysis_mode && changed && game_result == game_running) end = analysis_loop();
+    entry_key = game.pos_key;
+    entry_hply = game.hply;
+    return end;
+}
+
+bool command_go(char**, int) {
+    engine_side = game.to_move;
+    // One search at a time: read during a search, `go` only changes sides
+    // (a ponder search then stops, and the engine thinks afterwards).
+    if (search_running || game_result != game_running) return true;
+    return finish_flow(analysis_mode ? analysis_loop() : engine_turn());
+}
+
+bool command_analyze(char**, int) {
+    analysis_mode = true;
+    if (search_running || game_result != game_running) return true;
+    return finish_flow(analysis_loop());
+}
+
+bool command_exit(char**, int) {
+    analysis_mode = false;
+    // A search without clock (analysis, pondering) stops.
+    return !no_clock;
+}
+
+namespace {
+
+// Takes back the last move of the game when one was made since the set-up.
+// A result reached by that move no longer stands.
+void take_back() {
+    if (game.hply <= game.setup_hply) return;
+    unmake_move(game);
+    game_result = game_running;
+}
+
+}  // namespace
+
+bool command_undo(char**, int) {
+    take_back();
+    return true;
+}
+
+bool command_remove(char**, int) {
+    take_back();
+    take_back();
+    return true;
 }

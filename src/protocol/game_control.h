@@ -37,6 +37,21 @@ FlowEnd engine_turn();
 // itself; restarts whenever the position changes.
 FlowEnd analysis_loop();
 
+// A flow's end as a command handler's result: false for return_false; for
+// return_true the walk is told to end (walk_end_requested) and true is
+// returned.
+bool finish_flow(FlowEnd end);
+// Whether a flow run by the last command asked the walk to end with true;
+// clears the request.
+bool walk_end_requested();
+
+// What a change of the game position by a command means for the flows,
+// checked after every command. In a call from the search's poll: a search
+// made stale is stopped (return_false). At top level in analysis mode: the
+// new position is analysed. entry_key and entry_hply are the game as the
+// call (or the last flow) left it; they are brought up to date.
+FlowEnd after_command(HashKey& entry_key, int& entry_hply);
+
 // Whether the running search has become useless because of what a command
 // read by the poll did to the game (position or sides changed): the poll's
 // call should then stop it. entry_key/entry_hply: the game when the call
@@ -47,3 +62,10 @@ bool running_search_is_stale(HashKey entry_key, int entry_hply);
 // for a ponder hit (the search goes on as the engine's own search), false
 // when the running search must stop.
 bool ponder_input(Move made);
+
+// Command handlers in the interpreter's form (argument tokens and count).
+bool command_go(char** args, int count);       // engine plays the side to move
+bool command_analyze(char** args, int count);  // enter analysis mode and analyse
+bool command_exit(char** args, int count);     // leave analysis mode
+bool command_undo(char** args, int count);     // take back one half-move
+bool command_remove(char** args, int count);   // take back a full move

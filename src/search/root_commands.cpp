@@ -12,29 +12,6 @@
 
 SearchState main_search_state;
 
-bool engine_turn() {
-    // The game may change while the engine thinks (a command read by the
-    // poll); the move found then belongs to a position that is gone.
-    const HashKey key_before = game.pos_key;
-    const int hply_before = game.hply;
-    copy_search_state(main_search_state, game);
-    const Move m = find_best_move(main_search_state);
-    if (quit_requested) return false;
-    if (m == 0 || game.pos_key != key_before || game.hply != hply_before) return true;
-    make_move(game, m);
-    char text[8];
-    move_to_text(m, text);
-    emit("move %s\n", text);
-    return true;
-}
-
-bool command_go(char**, int) {
-    engine_side = game.to_move;
-    // There is only one search: `go` read while one runs only changes sides.
-    if (search_running || analysis_mode || game_result != game_running) return true;
-    return engine_turn();
-}
-
 bool command_status(char**, int) {
     if (!search_running || abort_flag) return true;
     const SearchState& state = main_search_state;
