@@ -1,5 +1,6 @@
 #include "protocol/interpreter.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -12,8 +13,10 @@
 #include "protocol/game.h"
 #include "protocol/game_control.h"
 #include "protocol/startup.h"
+#include "search/perft.h"
 #include "search/root_commands.h"
 #include "search/search.h"
+#include "search/table_sizes.h"
 #include "search/time_control.h"
 #include "search/trans_table.h"
 
@@ -291,6 +294,35 @@ bool command_merge(char**, int) { return not_available("merge"); }
 bool command_runeval(char**, int) { return not_available("runeval"); }
 bool command_runsearch(char**, int) { return not_available("runsearch"); }
 
+bool run_ht(char** args, int) {
+    command_ht(args[0]);
+    return true;
+}
+
+bool run_pht(char** args, int) {
+    command_pht(args[0]);
+    return true;
+}
+
+bool run_eht(char** args, int) {
+    command_eht(args[0]);
+    return true;
+}
+
+// Depths beyond the ply stack only walk to its end; anything larger than
+// this is the same walk.
+constexpr long max_perft_depth = 1000;
+
+bool run_perft(char** args, int) {
+    if (!is_integer(args[0])) {
+        emit("Error (depth must be a number): perft %s\n", args[0]);
+        return true;
+    }
+    const long depth = std::clamp(std::strtol(args[0], nullptr, 10), 0L, max_perft_depth);
+    command_perft(game, int(depth));
+    return true;
+}
+
 // The command table. Rows: word, handler, min_args, max_args,
 // numeric_extras, during_search.
 constexpr CommandRow command_table[] = {
@@ -341,6 +373,12 @@ constexpr CommandRow command_table[] = {
     {"personality", run_personality, 1, 1, false, false},
     {"multi_personality", run_multi_personality, 3, 3, false, false},
     {"score", run_score, 0, 0, false, true},
+    // Resizing would pull the tables from under the search threads; perft
+    // would hold up the search's input poll for its whole run.
+    {"ht", run_ht, 1, 1, false, false},
+    {"pht", run_pht, 1, 1, false, false},
+    {"eht", run_eht, 1, 1, false, false},
+    {"perft", run_perft, 1, 1, false, false},
     // The loader reads these settings once, at start-up.
     {"egbb_path", command_egbb_path, 1, 1, false, false},
     {"egbb_cache_size", command_egbb_cache_size, 1, 1, false, false},

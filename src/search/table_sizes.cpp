@@ -5,6 +5,8 @@
 #include <charconv>
 #include <cstring>
 
+#include "eval/eval_cache.h"
+#include "eval/pawn_table.h"
 #include "protocol/console.h"
 #include "search/trans_table.h"
 
@@ -20,6 +22,21 @@ void report_bad_size(const char* command, const char* text) {
 
 void report_no_memory(const char* command, const char* text) {
     emit("Error (out of memory, size kept): %s %s\n", command, text);
+}
+
+// The whole size goes to every search thread's own table of the kind. With
+// 0 the byte count is 1 and the entry count 0: the tables keep their size
+// and are emptied.
+template <typename Table>
+void resize_thread_tables(const char* command, const char* megabytes, Table& table,
+                          bool (*resize)(Table&, uint32_t)) {
+    const int mb = parse_megabytes(megabytes);
+    if (mb < 0) return report_bad_size(command, megabytes);
+    const uint64_t bytes = power_of_two_at_least(uint64_t(mb) * megabyte);
+    const uint64_t entries = bytes / sizeof(table.entries[0]);
+    if (!resize(table, uint32_t(entries))) return report_no_memory(command, megabytes);
+    emit("%s %d X %d = %dMB\n", command, int(entries), int(sizeof(table.entries[0])),
+         int(bytes / megabyte));
 }
 
 }  // namespace
@@ -49,4 +66,12 @@ void command_ht(const char* megabytes) {
     if (!resize_tt(side_bytes / sizeof(TransBucket))) return report_no_memory("ht", megabytes);
     emit("ht %d X %d = %dMB\n", int(2 * side_bytes / sizeof(TransBucket)),
          int(sizeof(TransBucket)), int(2 * side_bytes / megabyte));
+}
+
+void command_pht(const char* megabytes) {
+    resize_thread_tables("pht", megabytes, main_pawn_table, resize_pawn_table);
+}
+
+void command_eht(const char* megabytes) {
+    resize_thread_tables("eht", megabytes, main_eval_cache, resize_eval_table);
 }

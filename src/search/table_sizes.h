@@ -17,3 +17,5 @@ uint64_t power_of_two_at_least(uint64_t n);
 // Handlers of the interpreter's sizing commands. A bad size or a failed
 // allocation prints a one-line message and keeps the previous tables.
 void command_ht(const char* megabytes);
+void command_pht(const char* megabytes);
+void command_eht(const char* megabytes);

@@ -4,9 +4,13 @@
 #include "search/trans_table.h"
 
 #include <algorithm>
-#include <new>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
 
 #include "board/make_move.h"
+#include "eval/eval_cache.h"
+#include "eval/pawn_table.h"
 #include "search/search.h"
 #include "search/search_state.h"
 
@@ -16,6 +20,8 @@ namespace {
 // The default-size table lives in static storage, so probing and storing
 // never need a start-up allocation; later sizes are allocated.
 TransBucket default_buckets[2][tt_default_buckets];
+// What the allocator returned for each side (null for the static arrays).
+void* allocated[2];
 
 // Scores beyond mate_like_score depend on the distance from the root (mates
 // and bitbase results): the table keeps them relative to the node, so that
@@ -41,16 +47,21 @@ int make_flags(int bound, int mate_threat) {
 
 TransBucket& bucket_of(int side, HashKey key) { return trans_table.buckets[side][key & tt_mask]; }
 
-bool is_default_storage(const TransBucket* buckets) {
-    return buckets == default_buckets[0] || buckets == default_buckets[1];
-}
-
-void clear_buckets(TransBucket* buckets, uint64_t count) {
-    for (uint64_t i = 0; i < count; ++i)
-        for (TransSlot& slot : buckets[i].slots) {
-            slot.key.store(0, std::memory_order_relaxed);
-            slot.data.store(0, std::memory_order_relaxed);
-        }
+// A zeroed, cache-line aligned array of `count` buckets. calloc hands out
+// large blocks as fresh zero pages, so even a big table costs nothing until
+// it is used; the extra bucket leaves room to align the start.
+TransBucket* allocate_buckets(uint64_t count, void*& block) {
+    block = nullptr;
+    if (count >= SIZE_MAX / sizeof(TransBucket)) return nullptr;
+    size_t space = (count + 1) * sizeof(TransBucket);
+    block = std::calloc(space, 1);
+    void* start = block;
+    if (!block || !std::align(alignof(TransBucket), count * sizeof(TransBucket), start, space)) {
+        std::free(block);
+        block = nullptr;
+        return nullptr;
+    }
+    return static_cast<TransBucket*>(start);
 }
 
 }  // namespace
@@ -63,9 +74,9 @@ void tt_new_search(int hply) { tt_age = hply & 31; }
 
 int tt_probe(int side, HashKey key, int depth, int alpha, int beta, int ply, TransHit& hit) {
     const int need = depth_in_plies(depth);
-    for (const TransSlot& slot : bucket_of(side, key).slots) {
-        if (slot.key.load(std::memory_order_relaxed) != key) continue;
-        const TransEntry e = unpack_entry(key, slot.data.load(std::memory_order_relaxed));
+    for (TransSlot& slot : bucket_of(side, key).slots) {
+        if (slot_load(slot.key) != key) continue;
+        const TransEntry e = unpack_entry(key, slot_load(slot.data));
         const int score = score_from_table(e.score, ply);
         const int bound = entry_bound(e);
         hit = {e.move, score, (e.flags >> 2) & 1};
@@ -88,24 +99,22 @@ void tt_store(int side, HashKey key, int depth, int ply, int bound, int score, M
     TransBucket& bucket = bucket_of(side, key);
     const int stored_depth = std::clamp(depth, 0, 255);
     for (TransSlot& slot : bucket.slots) {
-        if (slot.key.load(std::memory_order_relaxed) != key) continue;
-        const Move old_move = Move(slot.data.load(std::memory_order_relaxed));
+        if (slot_load(slot.key) != key) continue;
+        const Move old_move = Move(slot_load(slot.data));
         // Re-inserting a principal-variation move the entry already has must
         // not wipe the depth and bound that came with it.
         if (bound == move_only && old_move == move) return;
         const Move kept = move != 0 ? move : old_move;
-        slot.data.store(pack_entry_data(kept, score_to_table(score, ply), stored_depth,
-                                        make_flags(bound, mate_threat)),
-                        std::memory_order_relaxed);
-        slot.key.store(key, std::memory_order_relaxed);
+        slot_store(slot.data, pack_entry_data(kept, score_to_table(score, ply), stored_depth,
+                                              make_flags(bound, mate_threat)));
+        slot_store(slot.key, key);
         return;
     }
     // Always slot 3: slots 0 to 2 keep whatever key they hold.
     TransSlot& slot = bucket.slots[tt_bucket_slots - 1];
-    slot.data.store(pack_entry_data(move, score_to_table(score, ply), stored_depth,
-                                    make_flags(bound, mate_threat)),
-                    std::memory_order_relaxed);
-    slot.key.store(key, std::memory_order_relaxed);
+    slot_store(slot.data, pack_entry_data(move, score_to_table(score, ply), stored_depth,
+                                          make_flags(bound, mate_threat)));
+    slot_store(slot.key, key);
 }
 
 void tt_store_pv(SearchState& state) {
@@ -128,30 +137,36 @@ bool resize_tt(uint64_t buckets) {
         clear_tt();
         return true;
     }
+    void* blocks[2];
     TransBucket* fresh[2];
-    // Value-initialised: every slot starts with key 0 (empty).
-    fresh[0] = new (std::nothrow) TransBucket[buckets]();
-    fresh[1] = fresh[0] ? new (std::nothrow) TransBucket[buckets]() : nullptr;
+    fresh[0] = allocate_buckets(buckets, blocks[0]);
+    fresh[1] = fresh[0] ? allocate_buckets(buckets, blocks[1]) : nullptr;
     if (!fresh[1]) {
-        delete[] fresh[0];
+        std::free(blocks[0]);
         return false;
     }
     for (int side = 0; side < 2; ++side) {
-        if (!is_default_storage(trans_table.buckets[side])) delete[] trans_table.buckets[side];
+        std::free(allocated[side]);
+        allocated[side] = blocks[side];
         trans_table.buckets[side] = fresh[side];
     }
     tt_mask = buckets - 1;
     return true;
 }
 
+// Runs between searches only, so plain writes are safe here.
 void clear_tt() {
-    for (TransBucket* buckets : trans_table.buckets) clear_buckets(buckets, tt_mask + 1);
+    for (TransBucket* buckets : trans_table.buckets)
+        std::memset(static_cast<void*>(buckets), 0, (tt_mask + 1) * sizeof(TransBucket));
 }
 
-void clear_all_tables() { clear_tt(); }
+void clear_all_tables() {
+    clear_tt();
+    clear_pawn_table(main_pawn_table);
+    clear_eval_table(main_eval_cache);
+}
 
 TransEntry tt_slot(int side, HashKey key, int slot) {
-    const TransSlot& s = bucket_of(side, key).slots[slot];
-    return unpack_entry(s.key.load(std::memory_order_relaxed),
-                        s.data.load(std::memory_order_relaxed));
+    TransSlot& s = bucket_of(side, key).slots[slot];
+    return unpack_entry(slot_load(s.key), slot_load(s.data));
 }

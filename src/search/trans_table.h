@@ -47,11 +47,13 @@ static_assert(sizeof(TransEntry) == 16);
 // One slot as stored. Threads write the two words without a lock, so a reader
 // may see the key of one store with the data of another; the full key is
 // compared on every probe and the search validates every hash move, so a torn
-// entry can at worst give a wrong bound. Relaxed atomics make the concurrent
-// accesses well defined and compile to plain loads and stores.
+// entry can at worst give a wrong bound. Every access during a search goes
+// through slot_load and slot_store: relaxed atomic accesses are well defined
+// under concurrency and compile to plain loads and stores. The words
+// themselves are plain, so a table can come zeroed from the allocator.
 struct TransSlot {
-    std::atomic<uint64_t> key;
-    std::atomic<uint64_t> data;
+    uint64_t key;
+    uint64_t data;
 };
 static_assert(sizeof(TransSlot) == 16);
 
@@ -83,6 +85,14 @@ extern uint64_t tt_mask;  // buckets per side - 1
 extern int tt_age;        // hply at the start of the current search, modulo 32
 
 // ---------------------------------------------------------- inline helpers
+
+inline uint64_t slot_load(uint64_t& word) {
+    return std::atomic_ref<uint64_t>(word).load(std::memory_order_relaxed);
+}
+
+inline void slot_store(uint64_t& word, uint64_t value) {
+    std::atomic_ref<uint64_t>(word).store(value, std::memory_order_relaxed);
+}
 
 constexpr uint64_t pack_entry_data(Move move, int score, int depth, int flags) {
     return uint64_t(move) | uint64_t(uint16_t(score)) << 32 | uint64_t(uint8_t(depth)) << 48 |
