@@ -74,7 +74,7 @@ GameEnd find_game_end(SearchState& state) {
         if (state.to_move == white) return {black_won, "0-1 {Black mates}\n"};
         return {white_won, "1-0 {White mates}\n"};
     }
-    if (is_repetition(state)) return {game_drawn, "1/2-1/2 {Draw by repetition}\n"};
+    if (is_threefold_repetition(state)) return {game_drawn, "1/2-1/2 {Draw by repetition}\n"};
     if (state.halfmove_clock >= fifty_move_plies) return {game_drawn, "1/2-1/2 {Draw by fifty move rule}\n"};
     if (is_insufficient_material(state)) return {game_drawn, "1/2-1/2 {Draw by insufficent material}\n"};
     return {game_running, nullptr};
@@ -203,7 +203,7 @@ PonderEnd ponder(Move& reply) {
 
 // --------------------------------------------------------------- interface
 
-bool is_repetition(const SearchState& state) {
+bool is_threefold_repetition(const SearchState& state) {
     if (state.hply < 2 || state.halfmove_clock < 2) return false;
     int seen = 0;
     for (int k = 1; k <= state.halfmove_clock / 2; ++k) {

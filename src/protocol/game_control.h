@@ -27,7 +27,7 @@ extern Move ponder_move;
 int check_game_result(SearchState& state, bool print);
 // The repetition test alone: the position stood twice before with the same
 // side to move, within the half-move clock and above the set-up point.
-bool is_repetition(const SearchState& state);
+bool is_threefold_repetition(const SearchState& state);
 // No pawn and at most one minor piece on the board.
 bool is_insufficient_material(const SearchState& state);
 
