@@ -8,9 +8,11 @@
 
 #include "e2e/engine_process.h"
 
-// Thinking lines, the time plan and the statistics of a search.
+// Thinking lines (a number first: the depth), the time plan and the
+// statistics of a search. Result lines ("1-0 {...}") are no chatter.
 inline bool is_search_chatter(const std::string& line) {
-    if (!line.empty() && line[0] >= '0' && line[0] <= '9') return true;
+    const size_t digits = line.find_first_not_of("0123456789");
+    if (digits != 0 && digits != std::string::npos && line[digits] == ' ') return true;
     for (const char* prefix : {"[st = ", "[sd = ", "nodes = ", "lazy_eval = "})
         if (line.rfind(prefix, 0) == 0) return true;
     return false;

@@ -15,7 +15,7 @@ using Lines = std::vector<std::string>;
 
 }  // namespace
 
-TEST(GameEnd, EngineMatesAndAnnouncesTheResult) {
+TEST(Games, EngineMatesAndAnnouncesTheResult) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     for (const char* line : {"new", "level 40 5 0", "time 30000", "otim 30000", "sd 3",
@@ -26,7 +26,7 @@ TEST(GameEnd, EngineMatesAndAnnouncesTheResult) {
     EXPECT_EQ(finish_game(engine, {"go", "name After"}), (Lines{"Hello After!", "Bye Bye"}));
 }
 
-TEST(GameEnd, GoOnAMatedPositionClaimsWithoutSearching) {
+TEST(Games, GoOnAMatedPositionClaimsWithoutSearching) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     send_line(engine, "setboard 6k1/8/8/8/8/8/5PPP/r5K1 w - - 0 1");
@@ -38,7 +38,7 @@ TEST(GameEnd, GoOnAMatedPositionClaimsWithoutSearching) {
     EXPECT_EQ(finish_game(engine, {"result *", "go"}), (Lines{"0-1 {Black mates}", "Bye Bye"}));
 }
 
-TEST(GameEnd, OpponentsStalematingMoveEndsTheGame) {
+TEST(Games, OpponentsStalematingMoveEndsTheGame) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     send_line(engine, "new");
@@ -48,7 +48,7 @@ TEST(GameEnd, OpponentsStalematingMoveEndsTheGame) {
     finish_game(engine, {});
 }
 
-TEST(GameEnd, ThirdRepetitionByTheEnginesMoveIsOfferedAndClaimed) {
+TEST(Games, ThirdRepetitionByTheEnginesMoveIsOfferedAndClaimed) {
     // Black's king has one move each time; white's rook shuttles so that the
     // set-up position comes back after the engine's moves.
     EngineProcess engine;
@@ -67,7 +67,7 @@ TEST(GameEnd, ThirdRepetitionByTheEnginesMoveIsOfferedAndClaimed) {
     finish_game(engine, {});
 }
 
-TEST(GameEnd, FiftyMoveRuleAfterTheEnginesMove) {
+TEST(Games, FiftyMoveRuleAfterTheEnginesMove) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     send_line(engine, "sd 2");
@@ -81,7 +81,7 @@ TEST(GameEnd, FiftyMoveRuleAfterTheEnginesMove) {
     finish_game(engine, {});
 }
 
-TEST(GameEnd, CapturingTheLastPieceLeavesInsufficientMaterial) {
+TEST(Games, CapturingTheLastPieceLeavesInsufficientMaterial) {
     // The only legal move takes the queen: king and bishop remain.
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
@@ -95,8 +95,9 @@ TEST(GameEnd, CapturingTheLastPieceLeavesInsufficientMaterial) {
               (Lines{"1/2-1/2 {Draw by insufficent material}", "Bye Bye"}));
 }
 
-TEST(GameEnd, EngineResignsAfterThreeMovesBeyondTheThreshold) {
-    // Two queens down; the engine plays black.
+TEST(Games, EngineResignsAfterThreeMovesBeyondTheThreshold) {
+    // Two queens down; the engine plays black. White's king walks on so that
+    // no position repeats (a repetition would score 0).
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     send_line(engine, "sd 2");
@@ -105,7 +106,7 @@ TEST(GameEnd, EngineResignsAfterThreeMovesBeyondTheThreshold) {
     ASSERT_EQ(game_lines_until(engine, "move ").size(), 1u);
     send_line(engine, "g1h1");
     ASSERT_EQ(game_lines_until(engine, "move ").size(), 1u);
-    send_line(engine, "h1g1");
+    send_line(engine, "h1h2");
     const Lines third = game_lines_until(engine, "resign");
     ASSERT_EQ(third.size(), 2u);
     EXPECT_EQ(third[0].rfind("move ", 0), 0u);
@@ -113,7 +114,7 @@ TEST(GameEnd, EngineResignsAfterThreeMovesBeyondTheThreshold) {
     finish_game(engine, {});
 }
 
-TEST(GameEnd, ThresholdOfTheResignRuleIsAdjustable) {
+TEST(Games, ThresholdOfTheResignRuleIsAdjustable) {
     // With a threshold beyond the deficit the engine plays on.
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
@@ -122,7 +123,7 @@ TEST(GameEnd, ThresholdOfTheResignRuleIsAdjustable) {
     ASSERT_EQ(game_lines_until(engine, "move ").size(), 1u);
     send_line(engine, "g1h1");
     ASSERT_EQ(game_lines_until(engine, "move ").size(), 1u);
-    send_line(engine, "h1g1");
+    send_line(engine, "h1h2");
     EXPECT_EQ(game_lines_until(engine, "move ").size(), 1u);
     EXPECT_EQ(finish_game(engine, {}), Lines{"Bye Bye"});
 }

@@ -104,5 +104,8 @@ TEST(Ponder, SingleMoveVariationSearchesForTheExpectedReplyFirst) {
     EXPECT_EQ(lines[0], "move b8a8");
     EXPECT_EQ(lines[1], "Pondering for opponent's move ...");
     // The depth-limited ponder search ends by itself; the engine waits.
-    EXPECT_EQ(finish_game(engine, {"name Waiting"}), (Lines{"Hello Waiting!", "Bye Bye"}));
+    const Lines rest = finish_game(engine, {"name Waiting"});
+    ASSERT_GE(rest.size(), 2u);
+    EXPECT_EQ(rest[rest.size() - 2], "Hello Waiting!");
+    for (const std::string& line : rest) EXPECT_NE(line.rfind("move ", 0), 0u) << line;
 }
