@@ -251,11 +251,6 @@ bool run_multi_personality(char** args, int) {
     return command_multi_personality(args[0], args[1], args[2]);
 }
 
-bool run_score(char**, int) {
-    command_score(game);
-    return true;
-}
-
 bool command_protover(char**, int) {
     emit("feature sigint=0 sigterm=0 setboard=1 draw=0 colors=0 name=1 myname=\"Velkan_%s\"\n",
          engine_version);
@@ -372,7 +367,7 @@ constexpr CommandRow command_table[] = {
     // Search threads read the weights without locking: no change mid-search.
     {"personality", run_personality, 1, 1, false, false},
     {"multi_personality", run_multi_personality, 3, 3, false, false},
-    {"score", run_score, 0, 0, false, true},
+    {"score", command_score_bitbase_or_eval, 0, 0, false, true},
     // Resizing would pull the tables from under the search threads; perft
     // would hold up the search's input poll for its whole run.
     {"ht", run_ht, 1, 1, false, false},

@@ -31,9 +31,10 @@ TEST(Commands, MovesAreMadeOnTheGameAndShownByD) {
         "",          "\trnbqkbnr", "\tpppppppp", "\t________", "\t________",
         "\t____P___", "\t________", "\tPPPP_PPP", "\tRNBQKBNR",
     };
-    EXPECT_EQ(replies({"new", "e2e4", "d"}), board);
+    // In force mode the engine does not answer the moves.
+    EXPECT_EQ(replies({"new", "force", "e2e4", "d"}), board);
     // Upper-case coordinates are accepted; several commands share one line.
-    EXPECT_EQ(replies({"new E2E4 d"}), board);
+    EXPECT_EQ(replies({"new force E2E4 d"}), board);
 }
 
 TEST(Commands, UnknownWordsAndIllegalMovesGiveTheErrorLine) {

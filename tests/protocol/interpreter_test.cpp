@@ -36,6 +36,7 @@ protected:
         init_psq();
         new_position(game);
         game_result = game_running;
+        engine_side = black;
         analysis_mode = false;
         search_running = false;
         quit_requested = false;
@@ -113,6 +114,7 @@ TEST_F(Interpreter, AnalysisStopsOnAPositionChange) {
 TEST_F(Interpreter, MovesKeepRoomInTheHistoryForASearch) {
     // From here one more move would leave fewer free history entries than a
     // search needs.
+    engine_side = neither_side;  // the engine does not answer the moves
     game.hply = max_history - (max_ply + 2);
     const HashKey before = game.pos_key;
     const Outcome refused = run("e2e4");

@@ -83,6 +83,17 @@ TEST_F(TimeControlTest, IncrementAndSuddenDeathControls) {
     EXPECT_EQ(time_control.allotted_ms, 14750 / 40);
 }
 
+TEST_F(TimeControlTest, PonderHitAddsHalfThePonderTime) {
+    run(command_level, {"40", "5", "0"});
+    no_clock = 1;
+    search_start_ms = now_ms() - 2000;
+    allot_time_after_ponder_hit(0);
+    EXPECT_EQ(no_clock, 0);
+    EXPECT_GE(time_control.allotted_ms, 7101 + 1000);
+    EXPECT_LE(time_control.allotted_ms, 7101 + 1100);
+    EXPECT_EQ(time_control.max_time_ms, 149500);
+}
+
 TEST_F(TimeControlTest, NearlyEmptyClockUsesSeventyPercent) {
     run(command_level, {"0", "1", "0"});
     run(command_time, {"50"});
