@@ -9,6 +9,7 @@
 #include "eval/psq.h"
 #include "protocol/game.h"
 #include "protocol/game_control.h"
+#include "protocol/interpreter.h"
 
 namespace {
 
@@ -133,4 +134,89 @@ TEST_F(GameEnd, RepetitionNeverReadsHistoryFromBeforeTheSetUp) {
     // A clock set high at ply 0 (no records at all) is harmless too.
     set_fen(state_, "4k3/8/8/8/8/8/8/R3K3 w - - 60 1");
     EXPECT_FALSE(is_threefold_repetition(state_));
+}
+
+namespace {
+
+// Commands as the poll of a running search reads them: the search object is
+// not touched, only the flags and the game.
+class PolledCommands : public testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        init_attack_table();
+        init_psq();
+    }
+    void SetUp() override {
+        new_position(game);
+        game_result = game_running;
+        engine_side = white;
+        search_running = true;
+    }
+    void TearDown() override {
+        search_running = false;
+        running_search = SearchKind::none;
+        engine_side = black;
+        analysis_mode = false;
+    }
+
+    // True when the line lets the search go on.
+    static bool search_goes_on(const char* line) {
+        std::string text = line;
+        char* tokens[max_tokens];
+        split_tokens(text.data(), tokens);
+        testing::internal::CaptureStdout();
+        const bool go_on = execute_commands(tokens);
+        testing::internal::GetCapturedStdout();
+        return go_on;
+    }
+};
+
+}  // namespace
+
+TEST_F(PolledCommands, OwnSearchStopsWhenItsMoveCouldNoLongerBePlayed) {
+    running_search = SearchKind::own_move;
+    EXPECT_TRUE(search_goes_on("time 500 otim 600 post hard easy name X"));
+    EXPECT_TRUE(search_goes_on("go"));  // the same side: nothing changes
+    EXPECT_FALSE(search_goes_on("force"));
+    engine_side = white;
+    EXPECT_FALSE(search_goes_on("new"));  // same position, but the engine now plays black
+    engine_side = white;
+    EXPECT_FALSE(search_goes_on("e2e4"));
+    EXPECT_FALSE(search_goes_on("undo"));
+}
+
+TEST_F(PolledCommands, SearchesOnTheOpponentsTimeStopWhenTheEngineIsToMove) {
+    for (const SearchKind kind : {SearchKind::ponder_target, SearchKind::pondering}) {
+        engine_side = black;
+        running_search = kind;
+        EXPECT_TRUE(search_goes_on("name X"));
+        EXPECT_FALSE(search_goes_on("go"));
+        EXPECT_EQ(engine_side, white);
+    }
+    engine_side = black;
+    running_search = SearchKind::pondering;
+    EXPECT_FALSE(search_goes_on("setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"));
+}
+
+TEST_F(PolledCommands, NestedCallsStartNoSearch) {
+    // Inside the poll `go` and `analyze` only set the mode; a search started
+    // here would never return before the input ends.
+    running_search = SearchKind::own_move;
+    EXPECT_TRUE(search_goes_on("analyze"));
+    EXPECT_TRUE(analysis_mode);
+    EXPECT_TRUE(search_goes_on("exit"));  // no search without clock runs
+    EXPECT_FALSE(analysis_mode);
+}
+
+TEST_F(PolledCommands, TakeBacksStopAtTheSetUpPoint) {
+    search_running = false;
+    engine_side = neither_side;
+    EXPECT_TRUE(search_goes_on("e2e4 remove remove undo"));
+    EXPECT_EQ(game.hply, 0);
+    SearchState start;
+    new_position(start);
+    EXPECT_EQ(game.pos_key, start.pos_key);
+    game_result = black_won;
+    EXPECT_TRUE(search_goes_on("d2d4 undo"));
+    EXPECT_EQ(game_result, game_running);  // the result of a taken-back move no longer stands
 }
