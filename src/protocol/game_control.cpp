@@ -177,6 +177,8 @@ Move expected_reply(PonderEnd& end) {
 // Pondering after the engine's move. On a hit, `reply` receives the move
 // the search (now the engine's own) returned.
 PonderEnd ponder(Move& reply) {
+    // The ponder search starts one move further down the history.
+    if (game.hply + history_room_for_search + 1 >= max_history) return PonderEnd::wait;
     ponder_mode = 1;
     PonderEnd end = PonderEnd::wait;
     const Move expected = expected_reply(end);
