@@ -11,6 +11,7 @@ int resign_threshold = 600;
 int resign_count = 0;
 int pvstyle = 0;
 bool book_enabled = false;
+int search_threads = 1;
 bool search_running = false;
 
 void reset_control_state() {

@@ -28,6 +28,7 @@ extern int resign_threshold;   // centipawns
 extern int resign_count;       // consecutive engine moves below the threshold
 extern int pvstyle;            // 1: compact table output for test runs
 extern bool book_enabled;      // play moves from the opening book
+extern int search_threads;     // threads a search runs on (`mt`, `cores`), 1 to 8
 // True while a search runs; commands then arrive from the search's input
 // poll, and those that would disturb the search are refused.
 extern bool search_running;

@@ -11,6 +11,8 @@
 #include "eval/eval_params.h"
 #include "eval/evaluate.h"
 #include "protocol/game.h"
+#include "protocol/game_control.h"
+#include "protocol/startup.h"
 #include "search/perft.h"
 #include "search/root_commands.h"
 #include "search/search.h"
@@ -23,6 +25,11 @@ namespace {
 // A position is refused as a move target when fewer history entries than
 // this would be left: a search from it needs one entry per ply it descends.
 constexpr int history_reserve = max_ply + 2;
+
+// The version announced in the feature line.
+constexpr const char* engine_version = "1.0";
+// The parallel search runs at most this many threads.
+constexpr int max_search_threads = 8;
 
 // setboard takes four FEN fields and up to two counters.
 constexpr int fen_fields = 4;
@@ -115,6 +122,7 @@ bool command_new(char**, int) {
     new_position(game);
     game_result = game_running;
     engine_side = black;
+    resign_count = 0;  // a new game: the count of bad scores starts afresh
     return true;
 }
 
@@ -142,6 +150,7 @@ bool command_setboard(char** args, int count) {
     clear_all_tables();
     set_fen(game, fen);
     game_result = game_running;
+    resign_count = 0;
     return true;
 }
 
@@ -242,6 +251,44 @@ bool run_multi_personality(char** args, int) {
     return command_multi_personality(args[0], args[1], args[2]);
 }
 
+bool command_protover(char**, int) {
+    emit("feature sigint=0 sigterm=0 setboard=1 draw=0 colors=0 name=1 myname=\"Velkan_%s\"\n",
+         engine_version);
+    // Inside velkan.ini the loader has not started yet and would never
+    // finish: there is nothing to wait for then.
+    if (bitbase_loader_started()) wait_for_bitbases();
+    emit("feature done=1\n");
+    return true;
+}
+
+// The count is recorded now; the parallel search starts its threads from it.
+bool command_threads(char** args, int) {
+    int threads = std::atoi(args[0]);
+    if (threads > max_search_threads) threads = max_search_threads;
+    if (threads < 1) threads = 1;
+    search_threads = threads;
+    emit("processors [%d]\n", search_threads);
+    return true;
+}
+
+// With an argument: the switch. Alone: the book moves of the game, when the
+// book is in use (no book file is read yet, so there are none).
+bool command_book(char** args, int count) {
+    if (count == 1) set_switch(book_enabled, args[0]);
+    return true;
+}
+
+// Commands whose feature is not built yet: their arguments are taken so that
+// the rest of the line stays in step.
+bool not_available(const char* word) {
+    emit("Error (not available yet): %s\n", word);
+    return true;
+}
+bool command_build(char**, int) { return not_available("build"); }
+bool command_merge(char**, int) { return not_available("merge"); }
+bool command_runeval(char**, int) { return not_available("runeval"); }
+bool command_runsearch(char**, int) { return not_available("runsearch"); }
+
 bool run_ht(char** args, int) {
     command_ht(args[0]);
     return true;
@@ -294,12 +341,24 @@ constexpr CommandRow command_table[] = {
     {"?", command_move_now, 0, 0, false, true},
     {"force", command_force, 0, 0, false, true},
     {"go", command_go, 0, 0, false, true},
+    {"analyze", command_analyze, 0, 0, false, true},
+    {"exit", command_exit, 0, 0, false, true},
+    {"undo", command_undo, 0, 0, false, true},
+    {"remove", command_remove, 0, 0, false, true},
     {".", command_status, 0, 0, false, true},
     {"level", command_level, 3, 3, false, true},
     {"st", command_st, 1, 1, false, true},
     {"sd", command_sd, 1, 1, false, true},
     {"time", command_time, 1, 1, false, true},
     {"otim", command_otim, 1, 1, false, true},
+    {"protover", command_protover, 1, 1, false, true},
+    {"mt", command_threads, 1, 1, false, false},
+    {"cores", command_threads, 1, 1, false, false},
+    {"book", command_book, 0, 1, false, true},
+    {"build", command_build, 5, 5, false, false},
+    {"merge", command_merge, 5, 5, false, false},
+    {"runeval", command_runeval, 1, 1, false, false},
+    {"runsearch", command_runsearch, 1, 1, false, false},
     {"hard", command_hard, 0, 0, false, true},
     {"easy", command_easy, 0, 0, false, true},
     {"resign", command_resign, 1, 1, false, true},
@@ -321,33 +380,32 @@ constexpr CommandRow command_table[] = {
     {"egbb_load_type", command_egbb_load_type, 1, 1, false, false},
 };
 
-// In analysis mode any change of the game position ends the call, which
-// stops the running analysis search so that it restarts on the new position.
-bool position_changed_in_analysis(HashKey entry_key) {
-    return analysis_mode && game.pos_key != entry_key;
-}
-
 // A token that is no command word: a coordinate move on the game, made when
 // legal and when the history keeps room for a search from the new position.
-bool play_input_move(char* token, HashKey entry_key) {
+// `made` receives the move made, or 0.
+FlowEnd play_input_move(char* token, Move& made) {
+    made = 0;
     Move move = text_to_move(token);
-    bool move_made = false;
     if (move != 0 && complete_user_move(game, move)) {
         if (max_history - (game.hply + 1) < history_reserve) {
             emit("Error (game too long): %s\n", token);
         } else {
             make_move(game, move);
-            move_made = true;
+            made = move;
         }
     } else {
         emit("Error (unknown command): %s\n", token);
     }
-    if (position_changed_in_analysis(entry_key)) return false;
-    // The opponent has moved: the engine's turn (pondering comes with the
-    // game flows). A move read while a search runs starts no second one.
-    if (move_made && game_result == game_running && engine_side == game.to_move && !search_running)
-        return engine_turn();
-    return true;
+    // The opponent's move (or a stray word) while the engine ponders.
+    if (ponder_mode) return ponder_input(made) ? FlowEnd::return_true : FlowEnd::return_false;
+    return FlowEnd::next_token;
+}
+
+// After the opponent's move the engine thinks, when it plays the side now to
+// move; a move read while a search runs starts no second one.
+bool engine_replies_to(Move made) {
+    return made != 0 && game_result == game_running && engine_side == game.to_move &&
+           !search_running && !analysis_mode;
 }
 
 // How many of the tokens after a command word it takes as arguments, or -1
@@ -371,29 +429,39 @@ const CommandRow* find_command(const char* word) {
 }
 
 bool execute_commands(char** tokens) {
-    const HashKey entry_key = game.pos_key;
+    HashKey entry_key = game.pos_key;
+    int entry_hply = game.hply;
     int i = 0;
     while (tokens[i]) {
         char* word = tokens[i++];
         const CommandRow* row = find_command(word);
+        FlowEnd end = FlowEnd::next_token;
+        Move made = 0;
         if (!row) {
-            if (!play_input_move(word, entry_key)) return false;
-            continue;
+            end = play_input_move(word, made);
+        } else {
+            const int taken = arguments_taken(*row, tokens + i);
+            if (taken < 0) {
+                emit("Error (missing argument): %s\n", word);
+                while (tokens[i]) ++i;
+                continue;
+            }
+            char** args = tokens + i;
+            i += taken;
+            if (search_running && !row->during_search) {
+                emit("Error (not allowed while searching): %s\n", word);
+                continue;
+            }
+            if (!row->handler(args, taken)) return false;
+            if (walk_end_requested()) return true;
         }
-        const int taken = arguments_taken(*row, tokens + i);
-        if (taken < 0) {
-            emit("Error (missing argument): %s\n", word);
-            while (tokens[i]) ++i;
-            continue;
+        if (end == FlowEnd::next_token) end = after_command(entry_key, entry_hply);
+        if (end == FlowEnd::next_token && engine_replies_to(made)) {
+            end = engine_turn();
+            entry_key = game.pos_key;
+            entry_hply = game.hply;
         }
-        char** args = tokens + i;
-        i += taken;
-        if (search_running && !row->during_search) {
-            emit("Error (not allowed while searching): %s\n", word);
-            continue;
-        }
-        if (!row->handler(args, taken)) return false;
-        if (position_changed_in_analysis(entry_key)) return false;
+        if (end != FlowEnd::next_token) return end == FlowEnd::return_true;
     }
     return true;
 }

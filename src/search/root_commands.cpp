@@ -12,33 +12,6 @@
 
 SearchState main_search_state;
 
-bool engine_turn() {
-    // Commands read by the poll may change the game while the engine thinks
-    // (`new`, `setboard`, `undo`, a move) or stop it playing this side
-    // (`force`, `new`): the move found is then not played.
-    const HashKey key_before = game.pos_key;
-    const int hply_before = game.hply;
-    const int side = game.to_move;
-    copy_search_state(main_search_state, game);
-    const Move m = find_best_move(main_search_state);
-    if (quit_requested) return false;
-    const bool same_game = game.pos_key == key_before && game.hply == hply_before &&
-                           game.to_move == side && engine_side == side;
-    if (m == 0 || !same_game) return true;
-    make_move(game, m);
-    char text[8];
-    move_to_text(m, text);
-    emit("move %s\n", text);
-    return true;
-}
-
-bool command_go(char**, int) {
-    engine_side = game.to_move;
-    // There is only one search: `go` read while one runs only changes sides.
-    if (search_running || analysis_mode || game_result != game_running) return true;
-    return engine_turn();
-}
-
 bool command_status(char**, int) {
     if (!search_running || abort_flag) return true;
     const SearchState& state = main_search_state;

@@ -8,6 +8,7 @@
 #include "board/notation.h"
 #include "eval/psq.h"
 #include "protocol/game.h"
+#include "protocol/game_control.h"
 #include "protocol/interpreter.h"
 
 namespace {
@@ -101,7 +102,10 @@ TEST_F(Interpreter, RefusedWhileSearchingButArgumentsConsumed) {
 }
 
 TEST_F(Interpreter, AnalysisStopsOnAPositionChange) {
+    // As read by the poll of a running analysis search.
     analysis_mode = true;
+    search_running = true;
+    running_search = SearchKind::analysing;
     EXPECT_TRUE(run("xboard name A").go_on);
     const Outcome set_up = run("setboard 4k3/8/8/8/8/8/4P3/4K3 w - - name B");
     EXPECT_FALSE(set_up.go_on);
@@ -109,6 +113,7 @@ TEST_F(Interpreter, AnalysisStopsOnAPositionChange) {
     const Outcome mirrored = run("mirror name C");
     EXPECT_FALSE(mirrored.go_on);
     EXPECT_EQ(mirrored.said, "");
+    running_search = SearchKind::none;
 }
 
 TEST_F(Interpreter, MovesKeepRoomInTheHistoryForASearch) {
