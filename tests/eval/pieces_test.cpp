@@ -136,8 +136,10 @@ TEST_F(Pieces, MirrorSwapsEverySumAndAttackCount) {
             EXPECT_EQ(original.tropism[c], mirrored.tropism[1 - c]) << fen;
             EXPECT_EQ(original.seventh[c], mirrored.seventh[1 - c]) << fen;
             EXPECT_EQ(original.open_files[c], mirrored.open_files[1 - c]) << fen;
-            for (int sq = 0; sq < 128; ++sq)
-                if (on_board(sq)) EXPECT_EQ(maps[c][sq], state.eval.attack_map[1 - c][sq ^ 0x70]) << fen;
+            for (int sq = 0; sq < 128; ++sq) {
+                if (!on_board(sq)) continue;
+                EXPECT_EQ(maps[c][sq], state.eval.attack_map[1 - c][sq ^ 0x70]) << fen;
+            }
         }
     }
 }
