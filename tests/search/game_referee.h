@@ -16,6 +16,20 @@
 
 namespace referee {
 
+// Starting positions of varied material and rules: castling both ways, en
+// passant with pins, promotions, an ending that runs into the fifty-move
+// rule, black to move. The first is the start position.
+constexpr const char* varied_fens[] = {
+    start_fen,
+    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
+    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
+    "r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1",
+    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
+    "8/1P4k1/8/8/8/8/6p1/K7 w - - 0 1",
+    "4k3/8/8/8/8/8/8/R3K2R b KQ - 90 60",
+    "8/5k2/8/2pP4/8/8/5K2/8 w - c6 0 2",
+};
+
 // How a game stands. The order of the draw kinds is the order in which the
 // engine tests them, so the first that applies names the result.
 enum class GameEnd { running, mate, stalemate, repetition, fifty_moves, no_material };

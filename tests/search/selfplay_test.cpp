@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <iterator>
 #include <random>
 #include <string>
 #include <vector>
@@ -27,28 +28,21 @@ using referee::GameEnd;
 
 namespace {
 
-// Varied material and rules: castling both ways, en passant with pins,
-// promotions, an ending that runs into the fifty-move rule, black to move.
-constexpr const char* opening_fens[] = {
-    start_fen,
-    "r3k2r/p1ppqpb1/bn2pnp1/3PN3/1p2P3/2N2Q1p/PPPBBPPP/R3K2R w KQkq - 0 1",
-    "8/2p5/3p4/KP5r/1R3p1k/8/4P1P1/8 w - - 0 1",
-    "r2q1rk1/pP1p2pp/Q4n2/bbp1p3/Np6/1B3NBn/pPPP1PPP/R3K2R b KQ - 0 1",
-    "rnbq1k1r/pp1Pbppp/2p5/8/2B5/8/PPP1NnPP/RNBQK2R w KQ - 1 8",
-    "8/1P4k1/8/8/8/8/6p1/K7 w - - 0 1",
-    "4k3/8/8/8/8/8/8/R3K2R b KQ - 90 60",
-    "8/5k2/8/2pP4/8/8/5K2/8 w - c6 0 2",
-};
-constexpr int opening_count = int(sizeof opening_fens / sizeof opening_fens[0]);
+constexpr int opening_count = int(std::size(referee::varied_fens));
 
 // Game counts sized so that the Release run stays well under half a minute
 // on a busy two-core machine; the slower builds play a sample.
+// Release plays several batches, each its own test so that they run side by
+// side; each batch draws its openings from its own seed.
 #if defined(VELKAN_SANITIZED)
 constexpr int game_count = 16;
+constexpr int batch_count = 1;
 #elif !defined(NDEBUG)
 constexpr int game_count = 24;
+constexpr int batch_count = 1;
 #else
 constexpr int game_count = 120;
+constexpr int batch_count = 3;
 #endif
 constexpr int search_depth = 3;
 // Each game opens with between min and max random plies.
@@ -149,7 +143,7 @@ std::string judge(SearchState& game_state, Move chosen) {
 
 void play_game(SearchState& game_state, SearchState& searcher, std::mt19937& rng, int index,
                GameRecord& record) {
-    record.fen = opening_fens[index % opening_count];
+    record.fen = referee::varied_fens[index % opening_count];
     clear_all_tables();
     set_fen(game_state, record.fen.c_str());
     const int random_plies = min_random_plies + int(rng() % (max_random_plies - min_random_plies + 1));
@@ -178,7 +172,9 @@ void play_game(SearchState& game_state, SearchState& searcher, std::mt19937& rng
 
 }  // namespace
 
-TEST(SelfPlay, EngineMovesAreLegalAndKeepTheBoardConsistent) {
+class SelfPlay : public testing::TestWithParam<int> {};
+
+TEST_P(SelfPlay, EngineMovesAreLegalAndKeepTheBoardConsistent) {
     static SearchState game_state;
     static SearchState searcher;
     init_attack_table();
@@ -188,7 +184,7 @@ TEST(SelfPlay, EngineMovesAreLegalAndKeepTheBoardConsistent) {
     {
         const FixedDepthSettings settings;
         const QuietConsole quiet;
-        std::mt19937 rng(rng_seed);
+        std::mt19937 rng(rng_seed + unsigned(GetParam()));
         for (int i = 0; i < game_count; ++i) play_game(game_state, searcher, rng, i, records[i]);
     }
 
@@ -208,3 +204,5 @@ TEST(SelfPlay, EngineMovesAreLegalAndKeepTheBoardConsistent) {
                 ended[int(GameEnd::repetition)], ended[int(GameEnd::fifty_moves)],
                 ended[int(GameEnd::no_material)], ended[int(GameEnd::running)]);
 }
+
+INSTANTIATE_TEST_SUITE_P(Batches, SelfPlay, testing::Range(0, batch_count));
