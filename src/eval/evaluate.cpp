@@ -172,30 +172,6 @@ bool lazy_answer(const SearchState& state, int mode, int lazy, int& answer) {
     return false;
 }
 
-// Pawn attacks and pawn masks of both colours, read by every later term.
-void build_pawn_maps(SearchState& state) {
-    EvalScratch& scratch = state.eval;
-    std::memset(scratch.attack_map_storage, 0, sizeof scratch.attack_map_storage);
-    std::memset(scratch.pawn_ranks, 0, sizeof scratch.pawn_ranks);
-    for (int colour = white; colour <= black; ++colour) {
-        uint8_t* attacks = scratch.attack_map[colour];
-        const int forward = pawn_push[colour];
-        int files = 0;
-        int ranks = 0;
-        for (const PieceNode* node = state.piece_list[code_of(pawn, colour)]; node; node = node->next) {
-            const int sq = node->sq;
-            attacks[sq + forward - 1] += 64;
-            attacks[sq + forward + 1] += 64;
-            pawn_ranks_at(scratch, colour, file(sq)) |= uint8_t(1 << rank(sq));
-            ranks |= 1 << rank(sq);
-            files |= 1 << file(sq);
-        }
-        scratch.pawn_files[colour] = files;
-        scratch.pawn_rank_bits[colour] = ranks;
-    }
-    scratch.all_pawn_files = scratch.pawn_files[white] | scratch.pawn_files[black];
-}
-
 template <int N>
 int bonus_at(const int (&table)[N], int index) {
     return table[index < 0 ? 0 : index >= N ? N - 1 : index];
@@ -227,6 +203,29 @@ int full_evaluation(SearchState& state, int ws, int bs, const int scale[2]) {
 }
 
 }  // namespace
+
+void build_pawn_maps(SearchState& state) {
+    EvalScratch& scratch = state.eval;
+    std::memset(scratch.attack_map_storage, 0, sizeof scratch.attack_map_storage);
+    std::memset(scratch.pawn_ranks, 0, sizeof scratch.pawn_ranks);
+    for (int colour = white; colour <= black; ++colour) {
+        uint8_t* attacks = scratch.attack_map[colour];
+        const int forward = pawn_push[colour];
+        int files = 0;
+        int ranks = 0;
+        for (const PieceNode* node = state.piece_list[code_of(pawn, colour)]; node; node = node->next) {
+            const int sq = node->sq;
+            attacks[sq + forward - 1] += 64;
+            attacks[sq + forward + 1] += 64;
+            pawn_ranks_at(scratch, colour, file(sq)) |= uint8_t(1 << rank(sq));
+            ranks |= 1 << rank(sq);
+            files |= 1 << file(sq);
+        }
+        scratch.pawn_files[colour] = files;
+        scratch.pawn_rank_bits[colour] = ranks;
+    }
+    scratch.all_pawn_files = scratch.pawn_files[white] | scratch.pawn_files[black];
+}
 
 int evaluate(SearchState& state, int mode) {
     PlyRecord& rec = *state.ply_rec;

@@ -3,6 +3,7 @@
 // share. Each term works on white's view (white minus black) unless it
 // fills per-colour sums; evaluate() combines them.
 
+#include <bit>
 #include <cstdint>
 
 #include "search/search_state.h"
@@ -34,6 +35,37 @@ inline uint8_t pawn_ranks_at(const EvalScratch& scratch, int colour, int file_in
     return scratch.pawn_ranks[colour][file_index + 1];
 }
 
+// Base value of a passed pawn by its rank counted from its own side; the
+// pawn-structure term gives candidates half of it.
+constexpr int passed_bonus[8] = {0, 10, 18, 30, 60, 110, 150, 0};
+
+// Rank of a square counted from a colour's own side (0 = its back rank).
+constexpr int relative_rank(int sq, int colour) {
+    return colour == white ? rank(sq) : 7 - rank(sq);
+}
+
+// Chebyshev distance: the number of king moves between two squares.
+constexpr int square_distance(int a, int b) {
+    const int df = file(a) > file(b) ? file(a) - file(b) : file(b) - file(a);
+    const int dr = rank(a) > rank(b) ? rank(a) - rank(b) : rank(b) - rank(a);
+    return df > dr ? df : dr;
+}
+
+// Rank bits strictly in front of rank r for a colour: above it for white,
+// below it for black. ANDed with a pawn_ranks byte it finds the pawns ahead.
+constexpr uint8_t ranks_ahead(int r, int colour) {
+    return colour == white ? uint8_t(0xff << (r + 1)) : uint8_t((1 << r) - 1);
+}
+
+// Rank (0..7) of the pawn furthest forward for a colour in a rank mask,
+// the highest bit for white and the lowest for black; the mask is not 0.
+inline int most_advanced_rank(int rank_bits, int colour) {
+    return colour == white ? std::bit_width(unsigned(rank_bits)) - 1 : std::countr_zero(unsigned(rank_bits));
+}
+
+// Clears the scratch maps, enters the pawn attacks into attack_map and builds
+// the pawn masks: the first step of every full evaluation.
+void build_pawn_maps(SearchState& state);
 // Chooses params and may lower the scales; true when the ending is
 // recognised, with score the final white-view value; otherwise score is the
 // material balance (psq_sum included) with imbalance bonuses.
