@@ -428,8 +428,10 @@ TEST_F(DepthRules, NodeWithAllQuietMovesPrunedStoresABestMoveAsUpperBound) {
 }
 
 // The first WAC positions at a small depth with the shipped personality and
-// the tables of the WAC bench: the rules must find at least as many best
-// moves as the search without them did (27 of 30).
+// the tables of the WAC bench (`wac_bench 7 30 -p`): the rules must find at
+// least as many best moves as the search without them does (29 of 30, all
+// but WAC.002). An evaluation change may move this count; re-measure both
+// sides with the bench before changing the figure.
 TEST_F(DepthRules, TacticsAreStillFound) {
     char previous[4096];
     ASSERT_TRUE(getcwd(previous, sizeof previous) && chdir(VELKAN_RUN_DIR) == 0);
@@ -443,7 +445,7 @@ TEST_F(DepthRules, TacticsAreStillFound) {
     time_control = TimeControl{};
     no_clock = ponder_mode = 0;
     ASSERT_TRUE(resize_tt(uint64_t(1) << 15));
-    char depth_text[] = "5";
+    char depth_text[] = "7";
     char* args[] = {depth_text};
     command_sd(args, 1);
     int solved = 0;
@@ -463,5 +465,5 @@ TEST_F(DepthRules, TacticsAreStillFound) {
     testing::internal::GetCapturedStdout();
     time_control = TimeControl{};
     resize_tt(tt_default_buckets);
-    EXPECT_GE(solved, 27) << "missed:" << missed;
+    EXPECT_GE(solved, 29) << "missed:" << missed;
 }
