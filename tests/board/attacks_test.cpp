@@ -5,23 +5,7 @@
 
 #include "board/attacks.h"
 #include "board/notation.h"
-
-namespace {
-
-struct AttackTableReady {
-    AttackTableReady() { init_attack_table(); }
-};
-const AttackTableReady attack_table_ready;
-
-int sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
-
-SearchState& board_of(const char* fen) {
-    static SearchState state;
-    set_fen(state, fen);
-    return state;
-}
-
-}  // namespace
+#include "board/board_fixture.h"
 
 TEST(Attacked, KingsPawnsAndBlockedLines) {
     const SearchState& s = board_of("4k3/8/8/3p4/8/8/1R6/4K3 w - - 0 1");

@@ -13,21 +13,9 @@
 #include "board/board_check.h"
 #include "board/make_move.h"
 #include "board/notation.h"
+#include "board/board_fixture.h"
 
 namespace {
-
-struct AttackTableReady {
-    AttackTableReady() { init_attack_table(); }
-};
-const AttackTableReady attack_table_ready;
-
-int sq(const char* name) { return make_square(name[0] - 'a', name[1] - '1'); }
-
-SearchState& board_of(const char* fen) {
-    static SearchState state;
-    set_fen(state, fen);
-    return state;
-}
 
 // The text in a heap block of exactly its size, so that a read past its
 // end is caught by the address sanitizer.

@@ -60,7 +60,8 @@ TEST(Analysis, PositionChangeAfterASearchThatEndedByItselfAnalysesAgain) {
         EXPECT_TRUE(wait_for(engine, "lazy_eval = ", &lines)) << change;
     }
     send_line(engine, "exit");
-    EXPECT_EQ(finish_game(engine, {"e2e4", "name Alive"}), (Lines{"Hello Alive!", "Bye Bye"}));
+    // `new` gave the engine black again: force mode keeps it from answering.
+    EXPECT_EQ(finish_game(engine, {"force", "e2e4", "name Alive"}), (Lines{"Hello Alive!", "Bye Bye"}));
 }
 
 TEST(Analysis, QuitDuringAnalysisEndsTheProgram) {
