@@ -168,6 +168,25 @@ TEST_F(RootSearchTest, MateInOneShowsTheReducedMateScore) {
     EXPECT_NE(thinking.back().find("Ra1-a8"), std::string::npos);
 }
 
+TEST_F(RootSearchTest, LongerMatesShowTheirDistanceForEitherSide) {
+    struct Case {
+        const char* fen;
+        int depth;
+        int shown;  // the score field of the last thinking line
+    };
+    const Case cases[] = {
+        {"4k3/8/8/8/8/8/8/RR4K1 w - - 0 1", 6, 9996},         // mate in two
+        {"5k2/8/8/8/8/8/8/R3K2R w KQ - 0 1", 9, 9994},        // mate in three
+        {"6k1/8/6K1/8/8/8/8/R7 b - - 0 1", 8, -9995},         // mated in two
+    };
+    for (const Case& c : cases) {
+        Move best = 0;
+        const auto thinking = thinking_lines(search(c.fen, c.depth, best));
+        ASSERT_FALSE(thinking.empty()) << c.fen;
+        EXPECT_EQ(field(thinking.back(), 1), c.shown) << c.fen;
+    }
+}
+
 TEST_F(RootSearchTest, CompactStyleShowsOnlyTheTableRow) {
     pvstyle = 1;
     Move best = 0;
