@@ -354,16 +354,24 @@ void make_move(SearchState& state, Move m) {
     assert(board_is_ok(state));
 }
 
-void unmake_move(SearchState& state) {
+// The part of taking back a move or a null move that both share: pop the
+// record, give the move back to the mover and restore what the record keeps.
+static const HistRecord& pop_record(SearchState& state) {
     --state.hply;
     const int us = state.not_to_move;
     state.not_to_move = state.to_move;
     state.to_move = us;
     const HistRecord& record = state.hist_stack[state.hply];
     state.ep_square = record.ep_square;
-    state.castle_rights = record.castle_rights;
     state.halfmove_clock = record.halfmove_clock;
     state.pos_key = record.pos_key;
+    return record;
+}
+
+void unmake_move(SearchState& state) {
+    const HistRecord& record = pop_record(state);
+    const int us = state.to_move;
+    state.castle_rights = record.castle_rights;
     state.pawn_key = record.pawn_key;
 
     const Move m = record.move;
@@ -412,13 +420,4 @@ void make_null(SearchState& state) {
     state.not_to_move = us;
 }
 
-void unmake_null(SearchState& state) {
-    --state.hply;
-    const int us = state.not_to_move;
-    state.not_to_move = state.to_move;
-    state.to_move = us;
-    const HistRecord& record = state.hist_stack[state.hply];
-    state.ep_square = record.ep_square;
-    state.halfmove_clock = record.halfmove_clock;
-    state.pos_key = record.pos_key;
-}
+void unmake_null(SearchState& state) { pop_record(state); }
