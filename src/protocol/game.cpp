@@ -1,5 +1,9 @@
 #include "protocol/game.h"
 
+#include <cstdio>
+
+#include "board/notation.h"
+
 SearchState game;
 
 int engine_side = black;
@@ -19,4 +23,23 @@ void reset_control_state() {
     pvstyle = 0;
     resign_threshold = 600;
     resign_count = 0;
+}
+
+bool set_up_fen_words(SearchState& state, char** words, int count, char* fen, int fen_size) {
+    int length = 0;
+    fen[0] = '\0';
+    for (int i = 0; i < count; ++i) {
+        const int written = std::snprintf(fen + length, size_t(fen_size - length), "%s ", words[i]);
+        if (written < 0 || length + written >= fen_size) break;
+        length += written;
+    }
+    fen[length] = '\0';
+    // The position is tried on a scratch object first, so that a refused
+    // text leaves `state` exactly as it was.
+    static SearchState scratch;
+    if (!fen_board_complete(fen)) return false;
+    set_fen(scratch, fen);
+    if (!position_is_legal(scratch)) return false;
+    set_fen(state, fen);
+    return true;
 }

@@ -35,3 +35,10 @@ extern bool search_running;
 
 // Defaults of the control state, as at start-up.
 void reset_control_state();
+
+// Joins `count` words, each followed by one space, into a FEN text in `fen`
+// (fen_size bytes; words that no longer fit are left out) and sets it up on
+// `state` when it describes a position that can be searched: a complete
+// board, one king each, no pawn on a back rank, the side not to move not in
+// check. Otherwise returns false and leaves `state` as it was.
+bool set_up_fen_words(SearchState& state, char** words, int count, char* fen, int fen_size);

@@ -82,15 +82,6 @@ GameEnd find_game_end(SearchState& state) {
 
 // ------------------------------------------------------------ search runs
 
-// Runs find_best_move on the main search object, whose position the caller
-// has set, and notes what the search is for while it runs.
-Move run_search(SearchKind kind) {
-    running_search = kind;
-    const Move best = find_best_move(main_search_state);
-    running_search = SearchKind::none;
-    return best;
-}
-
 // Whether the game still stands where the last search started (the main
 // search object is back at its root after every search).
 bool game_is_search_root() {
@@ -205,6 +196,13 @@ PonderEnd ponder(Move& reply) {
 
 // --------------------------------------------------------------- interface
 
+Move run_search(SearchKind kind) {
+    running_search = kind;
+    const Move best = find_best_move(main_search_state);
+    running_search = SearchKind::none;
+    return best;
+}
+
 bool is_threefold_repetition(const SearchState& state) {
     if (state.hply < 2 || state.halfmove_clock < 2) return false;
     int seen = 0;
@@ -296,6 +294,10 @@ bool running_search_is_stale(HashKey entry_key, int entry_hply) {
         break;
     case SearchKind::analysing:
         break;
+    case SearchKind::test_position:
+        // The test position was copied from the file, not from the game:
+        // what commands do to the game does not concern it.
+        return false;
     }
     return game.pos_key != entry_key || game.hply != entry_hply;
 }

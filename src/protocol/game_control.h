@@ -13,8 +13,9 @@
 enum class FlowEnd { next_token, return_true, return_false };
 
 // The kind of search a flow is running, so that commands read by the poll
-// know what the search is for. `none` between searches.
-enum class SearchKind { none, own_move, ponder_target, pondering, analysing };
+// know what the search is for. `none` between searches; `test_position` for
+// a position of a search test run, which nothing but `?` and `quit` stops.
+enum class SearchKind { none, own_move, ponder_target, pondering, analysing, test_position };
 
 extern SearchKind running_search;
 // The move the engine ponders on (the expected reply of the opponent).
@@ -30,6 +31,10 @@ int check_game_result(SearchState& state, bool print);
 bool is_threefold_repetition(const SearchState& state);
 // No pawn and at most one minor piece on the board.
 bool is_insufficient_material(const SearchState& state);
+
+// Runs find_best_move on the main search object, whose position the caller
+// has set, and notes what the search is for while it runs.
+Move run_search(SearchKind kind);
 
 // The engine's turn on the game position, pondering included.
 FlowEnd engine_turn();

@@ -13,6 +13,7 @@
 #include "protocol/game.h"
 #include "protocol/game_control.h"
 #include "protocol/startup.h"
+#include "protocol/test_runs.h"
 #include "search/perft.h"
 #include "search/root_commands.h"
 #include "search/search.h"
@@ -126,29 +127,13 @@ bool command_new(char**, int) {
     return true;
 }
 
-// The position is tried on a scratch object first, so that a refused FEN
-// leaves the game exactly as it was.
 bool command_setboard(char** args, int count) {
-    static SearchState scratch;
     char fen[command_text_size];
-    int length = 0;
-    for (int i = 0; i < count; ++i) {
-        const int written = std::snprintf(fen + length, sizeof fen - size_t(length), "%s ", args[i]);
-        if (written < 0 || length + written >= int(sizeof fen)) break;
-        length += written;
-    }
-    fen[length] = '\0';
-    bool legal = fen_board_complete(fen);
-    if (legal) {
-        set_fen(scratch, fen);
-        legal = position_is_legal(scratch);
-    }
-    if (!legal) {
+    if (!set_up_fen_words(game, args, count, fen, int(sizeof fen))) {
         emit("tellusererror Illegal position\n");
         return true;
     }
     clear_all_tables();
-    set_fen(game, fen);
     game_result = game_running;
     resign_count = 0;
     return true;
@@ -286,8 +271,8 @@ bool not_available(const char* word) {
 }
 bool command_build(char**, int) { return not_available("build"); }
 bool command_merge(char**, int) { return not_available("merge"); }
-bool command_runeval(char**, int) { return not_available("runeval"); }
-bool command_runsearch(char**, int) { return not_available("runsearch"); }
+bool command_runeval(char** args, int) { return run_eval_file(args[0]); }
+bool command_runsearch(char** args, int) { return run_search_file(args[0]); }
 
 bool run_ht(char** args, int) {
     command_ht(args[0]);

@@ -46,8 +46,7 @@ TEST(Xboard, ToolsNotBuiltYetTakeTheirArgumentsAndSaySo) {
                                    "merge a.dat b.dat c.dat 1 2 runeval x.epd runsearch y.epd", "book",
                                    "book off book", "name B"}),
               (Lines{"Error (not available yet): build", "Hello A!", "Error (not available yet): merge",
-                     "Error (not available yet): runeval", "Error (not available yet): runsearch", "Hello B!",
-                     "Bye Bye"}));
+                     "epd file not found!", "epd file not found!", "Hello B!", "Bye Bye"}));
 }
 
 TEST(Xboard, HelpGoesToStandardOutputOnly) {

@@ -10,6 +10,7 @@
 #include "protocol/game.h"
 #include "protocol/game_control.h"
 #include "protocol/interpreter.h"
+#include "search/search.h"
 
 namespace {
 
@@ -196,6 +197,23 @@ TEST_F(PolledCommands, SearchesOnTheOpponentsTimeStopWhenTheEngineIsToMove) {
     engine_side = black;
     running_search = SearchKind::pondering;
     EXPECT_FALSE(search_goes_on("setboard 4k3/8/8/8/8/8/4P3/4K3 w - - 0 1"));
+}
+
+TEST_F(PolledCommands, TestRunSearchStopsOnlyForMoveNowAndQuit) {
+    // The searched position came from an EPD file: changes to the game or
+    // the sides leave it alone.
+    running_search = SearchKind::test_position;
+    engine_side = black;
+    for (const char* line : {"name X", "force", "e2e4", "undo", "go", "new",
+                             "setboard 4k3/8/8/8/8/8/4P3/4K3 b - - 0 1"})
+        EXPECT_TRUE(search_goes_on(line)) << line;
+    abort_flag = 0;
+    EXPECT_TRUE(search_goes_on("?"));  // ends this position's search only
+    EXPECT_EQ(abort_flag, 1);
+    abort_flag = 0;
+    EXPECT_FALSE(search_goes_on("quit"));
+    EXPECT_TRUE(quit_requested);
+    quit_requested = false;
 }
 
 TEST_F(PolledCommands, NestedCallsStartNoSearch) {
