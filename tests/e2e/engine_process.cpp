@@ -196,8 +196,10 @@ std::vector<std::string> run_session(EngineProcess& engine, const std::vector<st
     return output;
 }
 
-const std::vector<std::string> startup_lines = {"feature done=0", "EgbbProbe not Loaded!",
-                                                "loading_time = 0s"};
+// The shipped velkan.ini sizes the three tables before the bitbase loader runs.
+const std::vector<std::string> startup_lines = {
+    "feature done=0",         "ht 1048576 X 64 = 64MB", "pht 262144 X 16 = 4MB",
+    "eht 1048576 X 16 = 16MB", "EgbbProbe not Loaded!",  "loading_time = 0s"};
 
 std::vector<std::string> without_startup(std::vector<std::string> output) {
     size_t matched = 0;
