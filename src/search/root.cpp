@@ -187,6 +187,18 @@ WindowResult next_window(AspirationWindow& window, int score, int root_bound, in
     return result;
 }
 
+namespace {
+
+// Commands sent while the search was finishing (`force` or `new` at the
+// end of a game, the opponent resigning) are read before the move is
+// answered: the caller then sees that the position is gone instead of
+// announcing a move the interface would take for one in the next game.
+void read_commands_before_answer() {
+    if (!quit_requested) poll_commands();
+}
+
+}  // namespace
+
 Move find_best_move(SearchState& state) {
     RunningSearch running;
     const int root_hply = state.hply;
@@ -208,7 +220,10 @@ Move find_best_move(SearchState& state) {
             previous_score = score_for_white(state, root.scores[0]);
         }
     }
-    if (root.move_count == 1) return answer_at_once(state, root.moves[0]);
+    if (root.move_count == 1) {
+        read_commands_before_answer();
+        return answer_at_once(state, root.moves[0]);
+    }
     // The opening book is asked here once it exists (while the game had a
     // book move within the last few plies).
     if (!no_clock) allot_time(time_control, state.hply);
@@ -220,6 +235,7 @@ Move find_best_move(SearchState& state) {
     // An aborted iteration may have left moves made below the root.
     unwind_to_root(state, root_hply);
     previous_score = last_score;
+    read_commands_before_answer();
     if (!quit_requested) show_statistics(state);
     // The parallel search parks its workers here.
     new_position_flag = 0;

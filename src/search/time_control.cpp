@@ -165,15 +165,18 @@ bool execute_pending_input() {
 
 }  // namespace
 
+bool poll_commands() {
+    if (execute_pending_input()) return true;
+    abort_flag = 1;
+    return false;
+}
+
 void check_input_and_time(SearchState& state) {
     const int elapsed = now_ms() - search_start_ms;
     // The parallel search divides by its thread count here; one thread for now.
     if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, 1);
 
-    if (!execute_pending_input()) {
-        abort_flag = 1;
-        return;
-    }
+    if (!poll_commands()) return;
     if (no_clock) return;
     if (elapsed >= time_control.max_time_ms) {
         abort_flag = 1;

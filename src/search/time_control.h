@@ -59,6 +59,9 @@ void allot_time_after_ponder_hit(int hply);
 // The poll: executes waiting commands and sets abort_flag when the search
 // must stop. Called by the main search object only.
 void check_input_and_time(SearchState& state);
+// The input half of the poll: executes waiting commands; false (with
+// abort_flag set) when one of them stopped the search.
+bool poll_commands();
 
 // Nodes between polls for a search that has visited `nodes` in elapsed_ms
 // over `threads` threads, clamped to the poll interval limits.

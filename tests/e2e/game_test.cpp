@@ -155,3 +155,21 @@ TEST(TakeBack, UndoingAMateLetsTheGameGoOn) {
     EXPECT_EQ(game_lines_until(engine, "1-0"), (Lines{"move a1a8", "1-0 {White mates}"}));
     finish_game(engine, {});
 }
+
+// The interface's `force` (or `new`) may arrive while the engine finishes
+// its search: it is read before the move is announced, so no move of a game
+// that is gone reaches the interface. A single legal reply is answered
+// without any poll during the search, so the `force` is certain to be
+// waiting when the answer is ready.
+TEST(Games, CommandsWaitingWhenTheSearchEndsComeBeforeItsMove) {
+    EngineProcess engine;
+    ASSERT_TRUE(start_game_engine(engine));
+    send_raw(engine, "setboard 7k/8/8/8/8/8/1q6/K7 w - - 0 1\ngo\nforce\nname Next\n");
+    std::vector<std::string> lines;
+    ASSERT_TRUE(wait_for(engine, "Hello Next!", &lines));
+    for (const std::string& line : lines) EXPECT_NE(line.rfind("move ", 0), 0u) << line;
+    // The engine still answers when asked again.
+    send_line(engine, "go");
+    ASSERT_TRUE(wait_for(engine, "move a1b2"));
+    finish_game(engine, {});
+}
