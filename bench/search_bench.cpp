@@ -1,10 +1,14 @@
 // Search benchmark and signature: a fixed set of positions, each searched to
-// a fixed iteration limit on one thread, with fixed table sizes, no
-// personality loaded and all tables cleared before each position. Prints the
-// total node count (the signature) and the speed.
+// a fixed iteration limit on one thread, with fixed table sizes, the shipped
+// personality loaded (every evaluation term weighted as in play) and all
+// tables cleared before each position. Prints the total node count (the
+// signature) and the speed.
 //
 //   search_bench [depth]
 //   search_bench check <signature file>
+//
+//   search_bench fens       prints the positions, for running a peer engine
+//                           over the same set (bench/peer_nps.py)
 //
 // The signature file holds the depth and the expected total; with `check`
 // the bench runs at that depth and its exit code says whether the totals
@@ -17,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "shipped_personality.h"
 #include "board/board.h"
 #include "board/notation.h"
 #include "eval/psq.h"
@@ -77,6 +82,10 @@ bool read_signature(const char* path, Signature& signature) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "fens") == 0) {
+        for (const char* fen : positions) std::printf("%s\n", fen);
+        return 0;
+    }
     Signature signature;
     const bool checking = argc > 2 && std::strcmp(argv[1], "check") == 0;
     if (checking && !read_signature(argv[2], signature)) {
@@ -84,6 +93,10 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int depth = checking ? signature.depth : argc > 1 ? std::atoi(argv[1]) : default_depth;
+    if (!load_shipped_personality()) {
+        std::printf("cannot load the shipped personality\n");
+        return 1;
+    }
     init_attack_table();
     init_psq();
     resize_tt(bench_tt_buckets);

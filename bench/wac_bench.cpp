@@ -20,6 +20,7 @@
 
 #include <unistd.h>
 
+#include "shipped_personality.h"
 #include "board/board.h"
 #include "board/move_input.h"
 #include "board/notation.h"
@@ -42,8 +43,6 @@ constexpr int line_size = 512;
 // The suite and the run directory live in the source tree, found from
 // this file's directory.
 constexpr const char* default_epd_relative = "/../tests/data/wac.epd";
-constexpr const char* run_dir_relative = "/../run";
-constexpr const char* shipped_personality = "default";
 
 // Whether `best` is one of the SAN moves of the "bm" field of an EPD line
 // (the position already set up in `state`). The line is cut in place.
@@ -87,13 +86,9 @@ int main(int argc, char** argv) {
         std::printf("cannot find %s\n", numbers[2] ? numbers[2] : default_epd);
         return 1;
     }
-    if (personality) {
-        char run_dir[2 * line_size];
-        std::snprintf(run_dir, sizeof run_dir, "%s%s", bench_dir, run_dir_relative);
-        if (chdir(run_dir) != 0 || !command_personality(shipped_personality)) {
-            std::printf("cannot load the shipped personality from %s\n", run_dir);
-            return 1;
-        }
+    if (personality && !load_shipped_personality()) {
+        std::printf("cannot load the shipped personality\n");
+        return 1;
     }
 
     FILE* file = std::fopen(path, "r");

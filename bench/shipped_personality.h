@@ -1,0 +1,22 @@
+#pragma once
+// Loads the personality the engine ships (run/personality/default.per of
+// the source tree, found from this file's directory), so that a bench
+// measures the evaluation with every term weighted as in play.
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "eval/eval_params.h"
+
+inline bool load_shipped_personality() {
+    char run_dir[1024];
+    std::snprintf(run_dir, sizeof run_dir, "%s", __FILE__);
+    if (char* slash = std::strrchr(run_dir, '/')) *slash = 0;
+    std::strncat(run_dir, "/../run", sizeof run_dir - std::strlen(run_dir) - 1);
+    char previous[1024];
+    if (!getcwd(previous, sizeof previous) || chdir(run_dir) != 0) return false;
+    const bool loaded = command_personality("default");
+    return chdir(previous) == 0 && loaded;
+}
