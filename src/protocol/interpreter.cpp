@@ -8,6 +8,7 @@
 #include "board/make_move.h"
 #include "board/move_input.h"
 #include "board/notation.h"
+#include "book/book.h"
 #include "eval/eval_params.h"
 #include "eval/evaluate.h"
 #include "protocol/game.h"
@@ -257,9 +258,12 @@ bool command_threads(char** args, int) {
 }
 
 // With an argument: the switch. Alone: the book moves of the game, when the
-// book is in use (no book file is read yet, so there are none).
+// book is in use.
 bool command_book(char** args, int count) {
-    if (count == 1) set_switch(book_enabled, args[0]);
+    if (count == 1)
+        set_switch(book_enabled, args[0]);
+    else if (book_enabled)
+        show_book(game);
     return true;
 }
 

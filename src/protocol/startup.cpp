@@ -11,6 +11,7 @@
 
 #include "board/board.h"
 #include "board/notation.h"
+#include "book/book.h"
 #include "eval/psq.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
@@ -68,7 +69,8 @@ void init_engine() {
     // and worker 0 is bound to the main search object, once those modules
     // exist.
     init_attack_table();
-    // The opening book "book.dat" is opened here once the book module exists.
+    // Without a book file the engine plays without a book.
+    book_enabled = open_book(book_file_name);
     init_psq();
     new_position(game);
     reset_control_state();

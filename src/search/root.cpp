@@ -7,6 +7,7 @@
 #include "bitbase/bitbase.h"
 #include "board/make_move.h"
 #include "board/notation.h"
+#include "book/book.h"
 #include "eval/eval_params.h"
 #include "eval/psq.h"
 #include "protocol/console.h"
@@ -37,6 +38,10 @@ constexpr int score_drop_margin = 25;
 // Mate scores beyond this are shown as 10000 - moves to mate.
 constexpr int shown_mate_threshold = 17200;
 constexpr int shown_mate_base = 10000;
+
+// The book is asked while the game had a book move within this many plies:
+// once the opponent leaves the book for a few moves, probing stops for good.
+constexpr int book_window = 6;
 
 // Iteration numbers start at 2: the first iteration searches 12 eighths.
 constexpr int depth_per_iteration = 6;
@@ -224,8 +229,14 @@ Move find_best_move(SearchState& state) {
         read_commands_before_answer();
         return answer_at_once(state, root.moves[0]);
     }
-    // The opening book is asked here once it exists (while the game had a
-    // book move within the last few plies).
+    if (book_enabled && last_book_hply + book_window >= state.hply) {
+        const Move book_move = book_probe(state);
+        if (book_move != 0) {
+            last_book_hply = state.hply;
+            read_commands_before_answer();
+            return answer_at_once(state, book_move);
+        }
+    }
     if (!no_clock) allot_time(time_control, state.hply);
     // The parallel search wakes its idle workers here.
     if (!bitbase_root) order_root_by_quiescence(state);
