@@ -9,6 +9,7 @@
 #include "board/move_input.h"
 #include "board/notation.h"
 #include "book/book.h"
+#include "book/book_tools.h"
 #include "eval/eval_params.h"
 #include "eval/evaluate.h"
 #include "protocol/game.h"
@@ -267,14 +268,22 @@ bool command_book(char** args, int count) {
     return true;
 }
 
-// Commands whose feature is not built yet: their arguments are taken so that
-// the rest of the line stays in step.
-bool not_available(const char* word) {
-    emit("Error (not available yet): %s\n", word);
+// build <pgn> <book> <size> <half_plies> <colour>; colour "white" or
+// "black" records one side's table, any other word both.
+bool command_build(char** args, int) {
+    int colour = build_both_colours;
+    if (std::strcmp(args[4], "white") == 0) colour = build_white_only;
+    if (std::strcmp(args[4], "black") == 0) colour = build_black_only;
+    build_book(game, args[0], args[1], std::atoi(args[2]), std::atoi(args[3]), colour);
     return true;
 }
-bool command_build(char**, int) { return not_available("build"); }
-bool command_merge(char**, int) { return not_available("merge"); }
+
+// merge <book1> <book2> <book> <w1> <w2>
+bool command_merge(char** args, int) {
+    merge_books(args[0], args[1], args[2], std::atof(args[3]), std::atof(args[4]));
+    return true;
+}
+
 bool command_runeval(char** args, int) { return run_eval_file(args[0]); }
 bool command_runsearch(char** args, int) { return run_search_file(args[0]); }
 

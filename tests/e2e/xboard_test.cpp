@@ -39,13 +39,13 @@ TEST(Xboard, ThreadCountIsCappedAndReported) {
               (Lines{"processors [8]", "processors [2]", "processors [1]", "Bye Bye"}));
 }
 
-TEST(Xboard, ToolsNotBuiltYetTakeTheirArgumentsAndSaySo) {
+TEST(Xboard, ToolsTakeTheirArgumentsAndNameAMissingFile) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
     EXPECT_EQ(finish_game(engine, {"build games.pgn out.dat 1000 20 white name A",
                                    "merge a.dat b.dat c.dat 1 2 runeval x.epd runsearch y.epd", "book",
                                    "book off book", "name B"}),
-              (Lines{"Error (not available yet): build", "Hello A!", "Error (not available yet): merge",
+              (Lines{"Error (cannot open file): games.pgn", "Hello A!", "Error (cannot open file): a.dat",
                      "epd file not found!", "epd file not found!", "Hello B!", "Bye Bye"}));
 }
 
