@@ -91,14 +91,15 @@ TEST_F(BookBuild, GamesEndAtTheirMarkerOrAtTheNextTagsAndTakeTheirResult) {
         "[ECO \"A00\"]\n1. d4 d5 2. c4\n"
         "[ECO \"A40\"]\n1. d4 e6 *\n"
         "1. e4 c5 0-1\n"
-        // A tagged result wins over the marker.
-        "[Result \"1-0\"]\n1. e4 e5 0-1\n");
+        // A tagged result wins over the marker, also an unfinished one.
+        "[Result \"1-0\"]\n1. e4 e5 0-1\n"
+        "[Result \"*\"]\n1. e4 e5 1-0\n");
     EXPECT_TRUE(out.written);
     const BookTables expected = {{{entry("e4", 2, 2, 1), entry("e4 e5 Nf3", 1, 0, 0)},
                                   {entry("e4 e5", 1, 2, 0), entry("e4 c5", 1, 0, 1)}}};
     EXPECT_EQ(out.book, sorted(expected));
-    EXPECT_NE(out.said.find("Game 7\t\r"), std::string::npos);
-    EXPECT_NE(out.said.find("games read 7, skipped 0"), std::string::npos);
+    EXPECT_NE(out.said.find("Game 8\t\r"), std::string::npos);
+    EXPECT_NE(out.said.find("games read 8, skipped 0"), std::string::npos);
 }
 
 TEST_F(BookBuild, GamesSetUpFromAFenAreSkippedAndCounted) {
@@ -143,12 +144,6 @@ TEST_F(BookBuild, HalfPliesAndColourChooseThePositions) {
     const std::string line = "e4 e5 Nf3 Nc6 Bb5 a6 Ba4 Nf6 O-O";
     EXPECT_EQ(std::count(whites.begin(), whites.end(), entry(line, 1, 0, 0)), 1);
     EXPECT_EQ(std::count(whites.begin(), whites.end(), entry(line + " Be7 Re1", 1, 0, 0)), 0);
-}
-
-TEST_F(BookBuild, UnfinishedGamesAreCheckedButCountForNothing) {
-    const BuildOutcome out = build("[Result \"*\"]\n1. e4 e5 *\n");
-    EXPECT_TRUE(out.written);
-    EXPECT_EQ(out.book, BookTables{});
 }
 
 TEST_F(BookBuild, BadMovesAndFullTablesWriteNothing) {
