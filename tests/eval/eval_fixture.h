@@ -14,6 +14,7 @@
 #include "eval/evaluate.h"
 #include "eval/pawn_table.h"
 #include "eval/psq.h"
+#include "eval/terms.h"
 
 // Loads "personality/<name>.per" relative to dir into set 0 and copies it
 // to the other sets; the working directory is restored afterwards.
@@ -23,6 +24,20 @@ inline bool load_personality_from(const std::string& dir, const char* name) {
     const bool loaded = command_personality(name);
     if (chdir(previous) != 0) return false;
     return loaded;
+}
+
+// Runs the full evaluation's steps up to and including the piece visit on
+// the position held (pawn maps, pawn structure from an empty pawn hash,
+// pieces), so that a later term can be called on finished attack maps.
+inline PieceSums visit_pieces_of(SearchState& state, const EvalParams& params) {
+    state.params = &params;
+    state.ply_rec->eval_flags = 0;
+    clear_pawn_table(main_pawn_table);
+    build_pawn_maps(state);
+    score_pawns(state);
+    PieceSums sums{};
+    score_pieces(state, sums);
+    return sums;
 }
 
 class EvalTest : public ::testing::Test {

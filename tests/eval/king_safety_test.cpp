@@ -2,7 +2,6 @@
 // the king's neighbours, the shelter and storm terms, the attacker mix and
 // the danger flag. The tropism input is 0 so the figures stand alone.
 
-#include "eval/terms.h"
 #include "eval_fixture.h"
 
 namespace {
@@ -13,13 +12,7 @@ EvalParams params{};
 // Runs the frame's steps up to the piece visit, then scores one king.
 int king_danger_of(const char* fen, int colour, bool& flagged) {
     set_fen(state, fen);
-    state.params = &params;
-    state.ply_rec->eval_flags = 0;
-    clear_pawn_table(main_pawn_table);
-    build_pawn_maps(state);
-    score_pawns(state);
-    PieceSums sums{};
-    score_pieces(state, sums);
+    visit_pieces_of(state, params);
     const int danger = score_king_safety(state, colour, 0);
     flagged = (state.ply_rec->eval_flags & (colour == white ? white_king_danger : black_king_danger)) != 0;
     return danger;

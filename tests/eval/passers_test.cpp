@@ -2,7 +2,6 @@
 // of one passer by its stop square and the kings, the pawn race and its
 // inexact flag, and the pawn-ending terms.
 
-#include "eval/terms.h"
 #include "eval_fixture.h"
 
 namespace {
@@ -13,13 +12,7 @@ EvalParams params{};
 int passers_of(const char* fen, int passed_pawn_scale, bool& inexact) {
     set_fen(state, fen);
     params.passed_pawn_scale = passed_pawn_scale;
-    state.params = &params;
-    state.ply_rec->eval_flags = 0;
-    clear_pawn_table(main_pawn_table);
-    build_pawn_maps(state);
-    score_pawns(state);
-    PieceSums sums{};
-    score_pieces(state, sums);
+    visit_pieces_of(state, params);
     const int score = score_passers(state);
     inexact = (state.ply_rec->eval_flags & eval_inexact) != 0;
     return score;

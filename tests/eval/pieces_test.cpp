@@ -10,15 +10,7 @@ SearchState state;
 EvalParams params{};
 
 // Runs the frame's steps up to the piece visit on the position held.
-PieceSums visit_pieces() {
-    state.params = &params;
-    clear_pawn_table(main_pawn_table);
-    build_pawn_maps(state);
-    score_pawns(state);
-    PieceSums sums{};
-    score_pieces(state, sums);
-    return sums;
-}
+PieceSums visit_pieces() { return visit_pieces_of(state, params); }
 
 PieceSums pieces_of(const char* fen) {
     set_fen(state, fen);
