@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -83,4 +84,49 @@ TEST(Book, BuiltBookIsListedPlayedFromAndSwitchedOff) {
     reply = game_lines_until(engine, "move ");
     EXPECT_EQ(reply.size(), 1u);
     EXPECT_EQ(finish_game(engine, {"book on", "new", "book"}).front(), book_header);
+}
+
+// The book the build ships: listed at the start, played from by the engine
+// for both sides until the game leaves it, then never again once the book
+// window has passed; `book off` makes the engine search at once.
+TEST(Book, ShippedBookOpensTheGameUntilTheGameLeavesIt) {
+    EngineProcess engine;
+    use_shipped_book(engine);
+    ASSERT_TRUE(start_game_engine(engine));
+    send_line(engine, "book");
+    const Lines listed = lines_before_hello(engine, "Listed");
+    ASSERT_GE(listed.size(), 4u);
+    EXPECT_EQ(listed[0], book_header);
+    EXPECT_TRUE(std::any_of(listed.begin(), listed.end(), [](const std::string& l) { return starts_with(l, " e2-e4"); }));
+
+    send_line(engine, "new");
+    send_line(engine, "sd 3");
+    int book_moves = 0, searched_in_a_row = 0, book_after_leaving = 0;
+    for (int ply = 0; ply < 30; ++ply) {
+        send_line(engine, "go");
+        const Lines reply = game_lines_until(engine, "move ");
+        ASSERT_FALSE(reply.empty()) << "no move at ply " << ply;
+        const bool from_book = reply.front() == book_header;
+        if (from_book) {
+            ++book_moves;
+            if (searched_in_a_row > 6) ++book_after_leaving;
+            searched_in_a_row = 0;
+        } else {
+            EXPECT_EQ(reply.size(), 1u) << reply.front();
+            ++searched_in_a_row;
+        }
+        if (ply == 0) {
+            EXPECT_TRUE(from_book) << "the first move is not a book move";
+        }
+    }
+    EXPECT_GE(book_moves, 4);
+    EXPECT_LE(book_moves, 20);  // the book holds the first 20 half-moves
+    EXPECT_GT(searched_in_a_row, 6);
+    EXPECT_EQ(book_after_leaving, 0);
+
+    send_line(engine, "book off");
+    send_line(engine, "new");
+    send_line(engine, "go");
+    EXPECT_EQ(game_lines_until(engine, "move ").size(), 1u);
+    finish_game(engine, {});
 }

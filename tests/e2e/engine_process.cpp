@@ -40,6 +40,9 @@ EngineProcess::EngineProcess() {
     // log numbering: every copy starts with an empty log directory.
     fs::remove_all(fs::path(dir) / "log");
     fs::create_directory(fs::path(dir) / "log");
+    // Searches from the starting position would answer from the shipped book;
+    // tests that want it put it back with use_shipped_book.
+    fs::remove(fs::path(dir) / "book.dat");
 }
 
 EngineProcess::~EngineProcess() {
@@ -51,6 +54,11 @@ EngineProcess::~EngineProcess() {
     }
     std::error_code ignored;
     fs::remove_all(dir, ignored);
+}
+
+void use_shipped_book(const EngineProcess& engine) {
+    fs::copy_file(fs::path(VELKAN_RUN_DIR) / "book.dat", fs::path(engine.dir) / "book.dat",
+                  fs::copy_options::overwrite_existing);
 }
 
 std::string engine_path(const EngineProcess& engine, const std::string& name) {

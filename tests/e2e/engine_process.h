@@ -22,7 +22,7 @@ struct EngineProcess {
     int exit_code = -1;     // set by wait_exit
 
     // Copies the run directory of the build into a fresh temporary one, with
-    // an empty log directory.
+    // an empty log directory and without the shipped opening book.
     EngineProcess();
     // Kills the engine if it still runs and removes the directory.
     ~EngineProcess();
@@ -30,6 +30,8 @@ struct EngineProcess {
     EngineProcess& operator=(const EngineProcess&) = delete;
 };
 
+// Puts the build's shipped book.dat into the engine's directory.
+void use_shipped_book(const EngineProcess& engine);
 // Path of a file inside the engine's directory.
 std::string engine_path(const EngineProcess& engine, const std::string& name);
 // Replaces (or creates) a file inside the engine's directory.
