@@ -10,13 +10,18 @@
 
 #include "eval/eval_params.h"
 
+// Loads the default personality of run directory `dir`.
+inline bool load_personality_of(const char* dir) {
+    char previous[1024];
+    if (!getcwd(previous, sizeof previous) || chdir(dir) != 0) return false;
+    const bool loaded = command_personality("default");
+    return chdir(previous) == 0 && loaded;
+}
+
 inline bool load_shipped_personality() {
     char run_dir[1024];
     std::snprintf(run_dir, sizeof run_dir, "%s", __FILE__);
     if (char* slash = std::strrchr(run_dir, '/')) *slash = 0;
     std::strncat(run_dir, "/../run", sizeof run_dir - std::strlen(run_dir) - 1);
-    char previous[1024];
-    if (!getcwd(previous, sizeof previous) || chdir(run_dir) != 0) return false;
-    const bool loaded = command_personality("default");
-    return chdir(previous) == 0 && loaded;
+    return load_personality_of(run_dir);
 }

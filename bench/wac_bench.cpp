@@ -6,9 +6,10 @@
 // the speed; with `-v` also one line per unsolved position. With `-p` the
 // shipped personality (run/personality/default.per) is loaded first, as the
 // engine does at start-up; without it every weight is 0, as in the search
-// bench (no futility margin, no positional scales).
+// bench (no futility margin, no positional scales). `-P DIR` loads the
+// default personality of run directory DIR instead, to compare weights.
 //
-//   wac_bench [depth [count [epd file]]] [-v] [-p]
+//   wac_bench [depth [count [epd file]]] [-v] [-p | -P DIR]
 //
 // It shows what a change to move ordering, extensions or pruning does to the
 // tactical strength at a given depth: solved positions against nodes spent.
@@ -64,6 +65,7 @@ bool is_best_move(SearchState& state, char* line, Move best) {
 int main(int argc, char** argv) {
     bool verbose = false;
     bool personality = false;
+    const char* personality_dir = nullptr;
     const char* numbers[3] = {nullptr, nullptr, nullptr};
     int given = 0;
     for (int i = 1; i < argc; ++i) {
@@ -71,6 +73,8 @@ int main(int argc, char** argv) {
             verbose = true;
         else if (std::strcmp(argv[i], "-p") == 0)
             personality = true;
+        else if (std::strcmp(argv[i], "-P") == 0 && i + 1 < argc)
+            personality_dir = argv[++i];
         else if (given < 3)
             numbers[given++] = argv[i];
     }
@@ -88,6 +92,10 @@ int main(int argc, char** argv) {
     }
     if (personality && !load_shipped_personality()) {
         std::printf("cannot load the shipped personality\n");
+        return 1;
+    }
+    if (personality_dir && !load_personality_of(personality_dir)) {
+        std::printf("cannot load the default personality of %s\n", personality_dir);
         return 1;
     }
 
