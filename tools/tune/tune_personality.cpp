@@ -3,7 +3,10 @@
 // endgame.per. It starts from the default personality of a run directory
 // and keeps its search margins.
 //
-//   tune_personality [-d RUNDIR] [-o OUTDIR] [-f FIRST_PLY] [-s STEP] GAMES.pgn...
+//   tune_personality [-d RUNDIR] [-o OUTDIR] [-f FIRST_PLY] [-s STEP] [-1] GAMES.pgn...
+//
+// -1 fits one set of weights for all three phases (fewer weights, less
+// noise from a small sample).
 //
 // From the build directory, with the self-play games of the book:
 //   ./tune_personality -d run -o tuned ../../data/book_games.pgn
@@ -51,6 +54,7 @@ int main(int argc, char** argv) {
     const char* out_dir = ".";
     TuneSampling sampling;
     int start_step = 16;
+    bool one_set = false;
     std::vector<const char*> files;
     for (int i = 1; i < argc; ++i) {
         const bool has_value = i + 1 < argc;
@@ -60,13 +64,15 @@ int main(int argc, char** argv) {
             out_dir = argv[++i];
         else if (std::strcmp(argv[i], "-f") == 0 && has_value)
             sampling.first_ply = std::atoi(argv[++i]);
+        else if (std::strcmp(argv[i], "-1") == 0)
+            one_set = true;
         else if (std::strcmp(argv[i], "-s") == 0 && has_value)
             start_step = std::max(1, std::atoi(argv[++i]));
         else
             files.push_back(argv[i]);
     }
     if (files.empty()) {
-        std::printf("usage: tune_personality [-d RUNDIR] [-o OUTDIR] [-f FIRST_PLY] [-s STEP] GAMES.pgn...\n");
+        std::printf("usage: tune_personality [-d RUNDIR] [-o OUTDIR] [-f FIRST_PLY] [-s STEP] [-1] GAMES.pgn...\n");
         return 2;
     }
     init_attack_table();
@@ -99,7 +105,7 @@ int main(int argc, char** argv) {
     const double before = mean_error(scores, k, -1);
     std::printf("logistic scale %.4f, error %.6f\n", k, before);
     print_sets("start:");
-    const double after = tune_weights(fitted, held_out, k, start_step, 50, print_pass);
+    const double after = tune_weights(fitted, held_out, k, start_step, 50, one_set, print_pass);
     print_sets("tuned:");
     std::printf("error %.6f -> %.6f\n", before, after);
 
@@ -109,7 +115,8 @@ int main(int argc, char** argv) {
         std::snprintf(comment, sizeof comment,
                       "Evaluation weights for %s.\n"
                       "Fitted by tools/tune/tune_personality to the results of %d games\n"
-                      "(%d quiet positions, every fourth game held out as a check): the squared error of the expected result\n"
+                      "(%d quiet positions, a fourth of the opening lines held out as a\n"
+                      "check): the squared error of the expected result\n"
                       "1 / (1 + 10^(-%.3f * score / 400)) fell from %.6f to %.6f over all phases.\n"
                       "The scales are percents of each term, the margins centipawns;\n"
                       "futl_margin and lazy_margin are the search's and are not fitted.",

@@ -168,42 +168,50 @@ double fit_logistic_scale(const TuneScores& scores) {
 }
 
 double tune_weights(const std::vector<TuneGame>& games, const std::vector<TuneGame>& held_out, double k,
-                    int start_step, int max_passes, void (*report)(int pass, int step, double error, double held)) {
+                    int start_step, int max_passes, bool one_set,
+                    void (*report)(int pass, int step, double error, double held)) {
     TuneScores scores, check;
     score_positions(games, scores);
     score_positions(held_out, check);
+    // With one_set the three sets move together and are judged on every
+    // position (index 0 below stands for all of them).
+    const int groups = one_set ? 1 : 3;
     double errors[3], held[3];
-    for (int set = 0; set < 3; ++set) {
-        errors[set] = mean_error(scores, k, set);
-        held[set] = mean_error(check, k, set);
+    for (int g = 0; g < groups; ++g) {
+        errors[g] = mean_error(scores, k, one_set ? -1 : g);
+        held[g] = mean_error(check, k, one_set ? -1 : g);
     }
     int pass = 0;
     for (int step = start_step; step >= 1; step /= 2) {
         for (int round = 0; round < max_passes; ++round) {
             bool improved = false;
-            for (int set = 0; set < 3; ++set) {
+            for (int g = 0; g < groups; ++g) {
+                const int set = one_set ? -1 : g;
                 for (const TunedWeight& weight : tuned_weights) {
-                    int32_t& value = eval_param_sets[set].*weight.field;
+                    const int32_t before = eval_param_sets[one_set ? 0 : g].*weight.field;
+                    auto assign = [&](int32_t value) {
+                        for (int s = 0; s < 3; ++s)
+                            if (one_set || s == g) eval_param_sets[s].*weight.field = value;
+                    };
                     for (const int direction : {+1, -1}) {
-                        const int32_t before = value;
                         if (before + direction * step < 0) continue;
-                        value = before + direction * step;
+                        assign(before + direction * step);
                         score_positions(games, scores);
                         const double error = mean_error(scores, k, set);
                         // A step must also help the games kept out of the
                         // fit, or it only follows the noise of the sample.
-                        double held_error = held[set];
-                        if (error < errors[set]) {
+                        double held_error = held[g];
+                        if (error < errors[g]) {
                             score_positions(held_out, check);
                             held_error = mean_error(check, k, set);
                         }
-                        if (error < errors[set] && held_error <= held[set]) {
-                            errors[set] = error;
-                            held[set] = held_error;
+                        if (error < errors[g] && held_error <= held[g]) {
+                            errors[g] = error;
+                            held[g] = held_error;
                             improved = true;
                             break;
                         }
-                        value = before;
+                        assign(before);
                     }
                 }
             }

@@ -68,9 +68,11 @@ extern const TunedWeight tuned_weights[7];
 // Coordinate search on the weights of every set, from `start_step` down to
 // a step of 1, on `games`; a step is kept only when it lowers their error
 // and does not raise the error of the `held_out` games. Returns the final
-// error on `games`; `report` is called after each pass.
+// error on `games`; `report` is called after each pass. With `one_set` the
+// three sets keep equal weights, fitted on every position.
 double tune_weights(const std::vector<TuneGame>& games, const std::vector<TuneGame>& held_out, double k,
-                    int start_step, int max_passes, void (*report)(int pass, int step, double error, double held));
+                    int start_step, int max_passes, bool one_set,
+                    void (*report)(int pass, int step, double error, double held));
 
 // Writes a personality file of one set, with `comment` (lines without the
 // leading "# ") at its top. False when the file cannot be written.
