@@ -90,20 +90,70 @@ bool input_pending() {
 // canonical mode does the echo and line editing itself, so an Enter alone
 // arrives as "\n": an empty command line, not the end of input.
 bool read_input_line(char* buffer) {
-    int length = 0;
-    while (length < input_line_size - 1) {
+    int length = 0;   // characters of the line seen so far, newline excluded
+    bool ended = false;  // the newline was read
+    bool read_any = false;
+    for (;;) {
         char c;
         const ssize_t got = read(0, &c, 1);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0) break;
-        buffer[length++] = c;
-        if (c == '\n') break;
+        read_any = true;
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        // Past the limit the rest of the line is only counted.
+        if (length < max_line_length) buffer[length] = c;
+        ++length;
     }
+    if (!read_any) {
+        buffer[0] = '\0';
+        return false;
+    }
+    if (length > max_line_length) {
+        buffer[0] = '\0';
+        log_only("<%012d>(a line of %d bytes, refused)\n", now_ms() - start_time_ms, length);
+        report_long_line("input", length);
+        return true;
+    }
+    if (ended) buffer[length++] = '\n';
     buffer[length] = '\0';
-    if (length == 0) return false;
     // One call, so that no other thread's output lands between stamp and line.
     log_only("<%012d>%s", now_ms() - start_time_ms, buffer);
     return true;
+}
+
+FileLine read_file_line(FILE* file, char* buffer, int* length) {
+    int count = 0;  // characters of the line, newline excluded
+    bool ended = false;
+    bool read_any = false;
+    for (int c; (c = std::fgetc(file)) != EOF;) {
+        read_any = true;
+        if (c == '\n') {
+            ended = true;
+            break;
+        }
+        if (count < max_line_length) buffer[count] = char(c);
+        ++count;
+    }
+    if (length) *length = count;
+    if (!read_any) {
+        buffer[0] = '\0';
+        return FileLine::end;
+    }
+    if (count > max_line_length) {
+        buffer[max_line_length] = '\0';
+        return FileLine::too_long;
+    }
+    if (ended) buffer[count++] = '\n';
+    buffer[count] = '\0';
+    return FileLine::line;
+}
+
+void report_long_line(const char* where, int length) {
+    emit("Error (line too long): %s, %d bytes; at most %d are read, the line is ignored\n", where,
+         length, max_line_length);
 }
 
 namespace {
@@ -114,18 +164,19 @@ bool is_separator(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\
 
 int split_tokens(char* text, char** tokens) {
     int count = 0;
-    int dropped = 0;
     char* p = text;
     while (true) {
         while (*p && is_separator(*p)) *p++ = '\0';
         if (!*p) break;
-        if (count < max_tokens - 1)
-            tokens[count++] = p;
-        else
-            ++dropped;
+        if (count < max_tokens - 1) tokens[count] = p;
+        ++count;
         while (*p && !is_separator(*p)) ++p;
     }
+    if (count > max_tokens - 1) {
+        emit("Error (too many words): %d words, at most %d; the line is ignored\n", count,
+             max_tokens - 1);
+        count = 0;
+    }
     tokens[count] = nullptr;
-    if (dropped > 0) emit("Error (too many words): %d words ignored\n", dropped);
     return count + 1;
 }

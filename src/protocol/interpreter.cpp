@@ -231,11 +231,16 @@ bool command_egbb_load_type(char** args, int) {
     return true;
 }
 
-// A missing personality file ends the call (and at start-up the program).
-bool run_personality(char** args, int) { return command_personality(args[0]); }
+// A personality file that cannot be read is reported by the load and leaves
+// its set as it was (the built-in weights at start-up): the engine goes on.
+bool run_personality(char** args, int) {
+    command_personality(args[0]);
+    return true;
+}
 
 bool run_multi_personality(char** args, int) {
-    return command_multi_personality(args[0], args[1], args[2]);
+    command_multi_personality(args[0], args[1], args[2]);
+    return true;
 }
 
 bool command_protover(char**, int) {
@@ -378,21 +383,35 @@ constexpr CommandRow command_table[] = {
     {"egbb_load_type", command_egbb_load_type, 1, 1, false, false},
 };
 
+// A coordinate move as text: from and to squares, and a promotion letter
+// only as a fifth character (after text_to_move has lower-cased it).
+bool is_move_text(const char* token) {
+    const auto is_file = [](char c) { return c >= 'a' && c <= 'h'; };
+    const auto is_rank = [](char c) { return c >= '1' && c <= '8'; };
+    const size_t length = std::strlen(token);
+    if (length != 4 && length != 5) return false;
+    if (!is_file(token[0]) || !is_rank(token[1]) || !is_file(token[2]) || !is_rank(token[3]))
+        return false;
+    return length == 4 || std::strchr("qrbn", token[4]) != nullptr;
+}
+
 // A token that is no command word: a coordinate move on the game, made when
 // legal and when the history keeps room for a search from the new position.
-// `made` receives the move made, or 0.
+// A move that is well formed but not legal is refused the way xboard expects
+// ("Illegal move"), so that the interface takes it back on its board; any
+// other word is an unknown command. `made` receives the move made, or 0.
 FlowEnd play_input_move(char* token, Move& made) {
     made = 0;
     Move move = text_to_move(token);
-    if (move != 0 && complete_user_move(game, move)) {
-        if (max_history - (game.hply + 1) < history_reserve) {
-            emit("Error (game too long): %s\n", token);
-        } else {
-            make_move(game, move);
-            made = move;
-        }
-    } else {
+    if (!is_move_text(token)) {
         emit("Error (unknown command): %s\n", token);
+    } else if (move == 0 || !complete_user_move(game, move)) {
+        emit("Illegal move: %s\n", token);
+    } else if (max_history - (game.hply + 1) < history_reserve) {
+        emit("Error (game too long): %s\n", token);
+    } else {
+        make_move(game, move);
+        made = move;
     }
     // The opponent's move (or a stray word) while the engine ponders.
     if (ponder_mode) return ponder_input(made) ? FlowEnd::return_true : FlowEnd::return_false;

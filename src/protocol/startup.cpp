@@ -79,28 +79,21 @@ void init_engine() {
 bool collect_config_text(FILE* file, char* text, int size) {
     int length = 0;
     text[0] = '\0';
-    char piece[input_line_size];
-    bool line_start = true;  // the next piece begins a new line
-    bool skipping = false;   // inside a comment line
-    // A line longer than one read arrives in several pieces: only the first
-    // piece decides whether the line is a comment, and the whole line is
-    // kept or dropped, never cut.
-    char line[command_text_size];
+    char line[input_line_size];
+    int line_number = 0;
     int line_length = 0;
-    while (std::fgets(piece, sizeof piece, file)) {
-        if (line_start) {
-            skipping = piece[0] == '#' || piece[0] == '/' || piece[0] == '\n';
-            line_length = 0;
-            line[0] = '\0';
+    for (FileLine got; (got = read_file_line(file, line, &line_length)) != FileLine::end;) {
+        ++line_number;
+        const bool comment = line[0] == '#' || line[0] == '/' || line[0] == '\n';
+        if (comment) continue;
+        if (got == FileLine::too_long) {
+            char where[48];
+            std::snprintf(where, sizeof where, "velkan.ini line %d", line_number);
+            report_long_line(where, line_length);
+            continue;
         }
-        const bool line_end = std::strchr(piece, '\n') != nullptr;
-        line_start = line_end;
-        if (skipping) continue;
-        if (!append_text(line, sizeof line, line_length, piece)) return false;
-        if (line_end && !append_text(text, size, length, line)) return false;
+        if (!append_text(text, size, length, line)) return false;
     }
-    // A last line without its newline.
-    if (!line_start && !skipping && !append_text(text, size, length, line)) return false;
     return true;
 }
 
@@ -120,8 +113,10 @@ bool read_ini_file() {
 
     static char* tokens[max_tokens];
     split_tokens(text, tokens);
-    return execute_commands(tokens);
+    return run_command_line(tokens);
 }
+
+bool run_command_line(char** tokens) { return execute_commands(tokens) || !quit_requested; }
 
 void wait_for_bitbases() {
     while (!bitbases_ready) std::this_thread::sleep_for(std::chrono::milliseconds(bitbase_wait_ms));

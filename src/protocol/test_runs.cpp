@@ -14,9 +14,6 @@
 
 namespace {
 
-// Lines are read this many bytes at a time (terminating zero included); a
-// longer line arrives as several lines, each counted.
-constexpr int epd_line_size = 256;
 // Board, side to move, castling rights, en-passant square: the counters of
 // a FEN are never read from an EPD line and take their defaults.
 constexpr int epd_fen_words = 4;
@@ -70,11 +67,18 @@ bool run_file(const char* path, PositionTest test) {
     // made before the run (runsearch clears them again for every position).
     clear_all_tables();
     show_run_header();
-    char line[epd_line_size];
+    char line[input_line_size];
     int line_number = 0;
+    int line_length = 0;
     bool go_on = true;
-    while (go_on && std::fgets(line, sizeof line, file)) {
+    for (FileLine got; go_on && (got = read_file_line(file, line, &line_length)) != FileLine::end;) {
         ++line_number;
+        if (got == FileLine::too_long) {
+            char where[48];
+            std::snprintf(where, sizeof where, "epd line %d", line_number);
+            report_long_line(where, line_length);
+            continue;
+        }
         // Only a newline is cut: a last line without one keeps its last
         // character.
         const size_t length = std::strlen(line);

@@ -1,11 +1,8 @@
 // Program entry: start-up, configuration file, program arguments, then the
 // command loop over standard input.
 
-#include <cstring>
-
 #include "bitbase/bitbase.h"
 #include "protocol/console.h"
-#include "protocol/interpreter.h"
 #include "protocol/startup.h"
 
 int main(int argc, char** argv) {
@@ -20,17 +17,20 @@ int main(int argc, char** argv) {
 
     static char argument_text[command_text_size];
     static char* tokens[max_tokens];
-    if (!build_argument_line(argc, argv, argument_text, command_text_size))
-        emit("Error (arguments too long): only the first %d bytes are used\n",
-             int(std::strlen(argument_text)));
+    // Arguments too long for the buffer are refused whole, like a long line.
+    if (!build_argument_line(argc, argv, argument_text, command_text_size)) {
+        emit("Error (arguments too long): at most %d bytes; the arguments are ignored\n",
+             command_text_size - 1);
+        argument_text[0] = '\0';
+    }
     split_tokens(argument_text, tokens);
-    if (!execute_commands(tokens)) return 0;
+    if (!run_command_line(tokens)) return 0;
     log_only("==============================\n");
 
     static char line[input_line_size];
     while (read_input_line(line)) {
         split_tokens(line, tokens);
-        if (!execute_commands(tokens)) return 0;
+        if (!run_command_line(tokens)) return 0;
     }
     return 0;
 }

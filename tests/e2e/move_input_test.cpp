@@ -21,12 +21,12 @@ std::vector<std::string> replies(const std::vector<std::string>& lines) {
 }  // namespace
 
 TEST(MoveInput, PromotionNeedsItsLetterInEitherCase) {
-    // A promoting pawn typed without its letter matches no move. In force
-    // mode the engine does not answer the moves.
+    // A promoting pawn typed without its letter matches no legal move. In
+    // force mode the engine does not answer the moves.
     const std::string free_fen = "force setboard 6k1/4P3/8/8/8/8/8/K7 w - - 0 1";
     std::vector<std::string> out = replies({free_fen, "e7e8", "d"});
     ASSERT_EQ(out.size(), 10u);
-    EXPECT_EQ(out[0], "Error (unknown command): e7e8");
+    EXPECT_EQ(out[0], "Illegal move: e7e8");
     EXPECT_EQ(out[3], "\t____P___");  // the pawn is still on e7
 
     out = replies({free_fen, "E7E8Q", "d"});

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "e2e/engine_process.h"
+#include "protocol/console.h"
 
 namespace fs = std::filesystem;
 
@@ -73,12 +74,14 @@ TEST(Startup, ArgumentsRunAfterTheConfigurationFileAndBeforeInput) {
 TEST(Startup, OverlongConfigurationIsCutAtALine) {
     EngineProcess engine;
     std::string ini;
-    for (int i = 0; i < 230; ++i) ini += "computer\n";  // 2070 bytes
+    // One line more than the configuration text holds.
+    for (int i = 0; i <= command_text_size / 9; ++i) ini += "computer\n";
     write_engine_file(engine, "velkan.ini", ini + "name Late\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"});
-    ASSERT_EQ(out.size(), 5u);
+    ASSERT_GE(out.size(), 3u);
     EXPECT_EQ(out[1].rfind("Error (velkan.ini too long)", 0), 0u);
-    EXPECT_EQ(out[4], "Hello Input!");
+    EXPECT_FALSE(contains(out, "Hello Late!"));
+    EXPECT_EQ(out.back(), "Hello Input!");
     EXPECT_EQ(engine.exit_code, 0);
 }
 

@@ -40,19 +40,48 @@ TEST(SplitTokens, SeparatorRunsAndEmptyText) {
     EXPECT_EQ(split("E2E4"), std::vector<std::string>{"E2E4"});  // case is kept
 }
 
-TEST(SplitTokens, ExtraWordsAreDroppedNotOverflowing) {
-    std::string text;
-    for (int i = 0; i < 300; ++i) {
-        text += 'w';
-        text += std::to_string(i);
-        text += ' ';
-    }
+TEST(SplitTokens, TooManyWordsRefuseTheWholeText) {
+    // The longest line that can be read holds no more words than the list.
+    EXPECT_GE(max_tokens - 1, max_line_length / 2);
+    const auto words_text = [](int count) {
+        std::string text;
+        for (int i = 0; i < count; ++i) text += "w ";
+        return text;
+    };
     testing::internal::CaptureStdout();
-    const std::vector<std::string> words = split(text);
+    EXPECT_EQ(int(split(words_text(max_tokens - 1)).size()), max_tokens - 1);
+    EXPECT_TRUE(split(words_text(max_tokens) + "quit").empty());
     const std::string said = testing::internal::GetCapturedStdout();
-    ASSERT_EQ(int(words.size()), max_tokens - 1);
-    EXPECT_EQ(words.back(), "w254");
-    EXPECT_EQ(said, "Error (too many words): 45 words ignored\n");
+    EXPECT_EQ(said, "Error (too many words): " + std::to_string(max_tokens + 1) + " words, at most " +
+                        std::to_string(max_tokens - 1) + "; the line is ignored\n");
+}
+
+TEST(FileLines, LinesUpToTheLimitAreWholeLongerOnesRefused) {
+    const std::string longest(max_line_length, 'a');
+    const std::string too_long(max_line_length + 1, 'b');
+    FILE* file = std::tmpfile();
+    std::fputs(("short\n" + longest + "\n" + too_long + " quit\n\nlast").c_str(), file);
+    std::rewind(file);
+    std::vector<char> buffer(input_line_size);
+    int length = 0;
+    const struct {
+        FileLine got;
+        std::string text;
+        int length;
+    } expected[] = {
+        {FileLine::line, "short\n", 5},
+        {FileLine::line, longest + "\n", max_line_length},
+        {FileLine::too_long, std::string(max_line_length, 'b'), max_line_length + 6},
+        {FileLine::line, "\n", 0},
+        {FileLine::line, "last", 4},  // no newline at the end of the file
+        {FileLine::end, "", 0},
+    };
+    for (const auto& line : expected) {
+        EXPECT_EQ(read_file_line(file, buffer.data(), &length), line.got) << line.text.substr(0, 8);
+        EXPECT_EQ(buffer.data(), line.text);
+        EXPECT_EQ(length, line.length);
+    }
+    std::fclose(file);
 }
 
 TEST(ConfigText, CommentsAndEmptyLinesAreSkipped) {
@@ -63,10 +92,21 @@ TEST(ConfigText, CommentsAndEmptyLinesAreSkipped) {
 
 TEST(ConfigText, LongLinesStayWhole) {
     // A comment longer than one read must not have its tail run as commands.
-    const std::string long_comment = "#" + std::string(300, 'c') + " quit\n";
+    const std::string long_comment = std::string("#") + std::string(300, 'c') + " quit\n";
     EXPECT_EQ(collect(long_comment + "ht 1\n", 2048), "ht 1\n");
-    const std::string long_line = "name " + std::string(400, 'n') + "\n";
+    const std::string long_line = std::string("name ") + std::string(400, 'n') + "\n";
     EXPECT_EQ(collect(long_line, 2048), long_line);
+    // Beyond the limit a line is refused whole, and only that line.
+    const std::string longest = std::string("name ") + std::string(max_line_length - 5, 'n') + "\n";
+    EXPECT_EQ(collect(longest, command_text_size), longest);
+    testing::internal::CaptureStdout();
+    const std::string refused = std::string("name ") + std::string(max_line_length, 'n') + " quit\n";
+    EXPECT_EQ(collect("ht 1\n" + refused + "pht 1\n", command_text_size), "ht 1\npht 1\n");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(),
+              "Error (line too long): velkan.ini line 2, " + std::to_string(max_line_length + 10) +
+                  " bytes; at most " + std::to_string(max_line_length) + " are read, the line is ignored\n");
+    // A comment stays a comment however long.
+    EXPECT_EQ(collect(std::string("#") + std::string(2 * max_line_length, 'c') + " quit\nht 1\n", 2048), "ht 1\n");
 }
 
 TEST(ConfigText, OverflowStopsAtALineBoundary) {

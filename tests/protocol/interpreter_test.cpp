@@ -6,6 +6,7 @@
 
 #include "bitbase/bitbase.h"
 #include "board/notation.h"
+#include "eval/eval_params.h"
 #include "eval/psq.h"
 #include "protocol/game.h"
 #include "protocol/game_control.h"
@@ -131,4 +132,59 @@ TEST_F(Interpreter, MovesKeepRoomInTheHistoryForASearch) {
     EXPECT_EQ(run("e2e4").said, "");
     EXPECT_EQ(game.hply, max_history - (max_ply + 2));
     EXPECT_NE(game.pos_key, before);
+}
+
+TEST_F(Interpreter, IllegalMovesAndUnknownWordsAreToldApart) {
+    // Well-formed coordinate moves that the position does not allow get the
+    // xboard refusal; anything else is an unknown command. Nothing changes.
+    const struct {
+        const char* fen;  // null: the start position
+        const char* word;
+        const char* said;
+    } cases[] = {
+        {nullptr, "e7e5", "Illegal move: e7e5\n"},             // the other side's pawn
+        {nullptr, "e2e5", "Illegal move: e2e5\n"},             // no such pawn step
+        {nullptr, "a1a1", "Illegal move: a1a1\n"},             // from and to the same square
+        {nullptr, "E2E5", "Illegal move: e2e5\n"},             // lower-cased like a move
+        {nullptr, "e2e4x", "Error (unknown command): e2e4x\n"},  // no promotion letter
+        {nullptr, "e2e4qq", "Error (unknown command): e2e4qq\n"},
+        {nullptr, "e2e9", "Error (unknown command): e2e9\n"},
+        {nullptr, "e2", "Error (unknown command): e2\n"},
+        {nullptr, "hello", "Error (unknown command): hello\n"},
+        {"6k1/4P3/8/8/8/8/8/K7 w - - 0 1", "e7e8", "Illegal move: e7e8\n"},  // promotion without its piece
+        {"6k1/4P3/8/8/8/8/8/K7 w - - 0 1", "e7e8k", "Error (unknown command): e7e8k\n"},
+        // Fool's mate: white is mated and has no move at all.
+        {"rnb1kbnr/pppp1ppp/8/4p3/6Pq/5P2/PPPPP2P/RNBQKBNR w KQkq - 1 3", "e2e4", "Illegal move: e2e4\n"},
+    };
+    engine_side = neither_side;  // the engine does not answer the moves
+    for (const auto& c : cases) {
+        if (c.fen)
+            run(std::string("setboard ") + c.fen);
+        else
+            new_position(game);
+        engine_side = neither_side;
+        const HashKey before = game.pos_key;
+        const int hply = game.hply;
+        const Outcome out = run(c.word);
+        EXPECT_TRUE(out.go_on) << c.word;
+        EXPECT_EQ(out.said, c.said) << c.word;
+        EXPECT_EQ(game.pos_key, before) << c.word;
+        EXPECT_EQ(game.hply, hply) << c.word;
+    }
+    // The legal forms are still made.
+    new_position(game);
+    EXPECT_EQ(run("e2e4 E7E5").said, "");
+    EXPECT_EQ(game.hply, 2);
+}
+
+TEST_F(Interpreter, AFailedPersonalityLoadDoesNotEndTheCall) {
+    for (const char* line : {"personality nowhere name After", "multi_personality a b c name After"}) {
+        const EvalParams before = eval_param_sets[0];
+        const Outcome out = run(line);
+        EXPECT_TRUE(out.go_on) << line;
+        EXPECT_EQ(out.said, std::string("Personality ") + (line[0] == 'p' ? "nowhere" : "a") +
+                                " not found!\nHello After!\n")
+            << line;
+        EXPECT_EQ(std::memcmp(&before, &eval_param_sets[0], sizeof before), 0) << line;
+    }
 }
