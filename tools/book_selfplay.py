@@ -9,6 +9,7 @@ velkan.ini and personality/):
         --jobs 2 --out book_games.pgn
     python3 tools/book_selfplay.py --check-lines      # replay every line
     python3 tools/book_selfplay.py --verify FILE.pgn  # replay a PGN
+    python3 tools/book_selfplay.py --merge A.pgn B.pgn --out ALL.pgn
 
 How a game is played: one engine process per job drives both sides. For
 each move the tool sends `new`, `force`, every move so far, `sd D` and `go`,
@@ -274,26 +275,34 @@ def pgn_game(tags, sans, result, comment=None):
     return "\n".join(out) + "\n\n" + "\n".join(text) + "\n\n"
 
 
-def read_pgn(path):
-    """[(tags dict, [san], result)] from a PGN file of the kind written here
-    (comments, NAGs and variations are skipped)."""
-    with open(path, encoding="utf-8") as f:
-        text = f.read()
-    raw = []   # [tags, [movetext rows]] per game
-    for row in text.splitlines():
-        row = row.strip()
+def split_pgn_games(text):
+    """[(tags dict, [movetext rows], [raw lines])] per game of a PGN text: a
+    game starts at the first tag line after movetext."""
+    raw = []
+    for line in text.splitlines():
+        row = line.strip()
         if row.startswith("["):
             if not raw or raw[-1][1]:
-                raw.append([{}, []])
+                raw.append([{}, [], []])
             m = re.match(r'\[(\w+)\s+"(.*)"\]', row)
             if m:
                 raw[-1][0][m.group(1)] = m.group(2)
         elif row:
             if not raw:
-                raw.append([{}, []])
+                raw.append([{}, [], []])
             raw[-1][1].append(row)
+        if raw:
+            raw[-1][2].append(line)
+    return raw
+
+
+def read_pgn(path):
+    """[(tags dict, [san], result)] from a PGN file of the kind written here
+    (comments, NAGs and variations are skipped)."""
+    with open(path, encoding="utf-8") as f:
+        text = f.read()
     out = []
-    for tags, rows in raw:
+    for tags, rows, _ in split_pgn_games(text):
         body = re.sub(r"\{[^}]*\}", " ", " ".join(rows))
         while re.search(r"\([^()]*\)", body):
             body = re.sub(r"\([^()]*\)", " ", body)
@@ -305,6 +314,28 @@ def read_pgn(path):
             result = tokens.pop()
         out.append((tags, tokens, result))
     return out
+
+
+def merge_pgns(paths, out_path):
+    """Writes the games of several PGN files into one, in order, leaving out
+    every game whose moves and result repeat an earlier game, with Round
+    tags renumbered from 1. Returns (games read, games written)."""
+    seen, kept, total = set(), [], 0
+    for path in paths:
+        with open(path, encoding="utf-8") as f:
+            games = split_pgn_games(f.read())
+        for (tags, rows, lines), (_, sans, result) in zip(games, read_pgn(path)):
+            total += 1
+            key = (tuple(sans), result)
+            if key in seen:
+                continue
+            seen.add(key)
+            kept.append(lines)
+    texts = [re.sub(r'(?m)^\[Round "[^"]*"\]', '[Round "%d"]' % n, "\n".join(lines).strip("\n"), count=1)
+             for n, lines in enumerate(kept, 1)]
+    with open(out_path, "w", encoding="utf-8") as f:
+        f.write("\n\n".join(texts) + "\n")
+    return total, len(kept)
 
 
 def verify_pgn(path):
@@ -349,7 +380,14 @@ def main(argv=None):
                     help="cp below the engine's score an other move may be")
     ap.add_argument("--check-lines", action="store_true", help="replay the lines and stop")
     ap.add_argument("--verify", metavar="PGN", help="replay a PGN file and stop")
+    ap.add_argument("--merge", nargs="+", metavar="PGN",
+                    help="write these PGN files into --out, repeated games left out, and stop")
     args = ap.parse_args(argv)
+
+    if args.merge:
+        total, kept = merge_pgns(args.merge, args.out)
+        print("%d games read, %d written to %s (%d repeats left out)" % (total, kept, args.out, total - kept))
+        return 0
 
     if args.verify:
         problems = verify_pgn(args.verify)

@@ -228,6 +228,25 @@ class LinesAndPgn(unittest.TestCase):
         self.assertIn("game 1", problems[0])
         self.assertIn("Black mates", problems[1])
 
+    def test_merge_leaves_out_repeated_games_and_renumbers(self):
+        def game(round_, moves, result, comment=None):
+            return book_selfplay.pgn_game([("Round", round_), ("Result", result)], moves.split(), result, comment)
+        first = game(1, "e4 e5 Nf3", "1-0") + game(2, "d4 d5", "1/2-1/2")
+        # A repeat of game 1 (another comment only), the same moves with
+        # another result, and a new game.
+        second = game(1, "e4 e5 Nf3", "1-0", "again") + game(2, "e4 e5 Nf3", "0-1") + game(3, "c4", "0-1")
+        with tempfile.TemporaryDirectory() as d:
+            paths = [os.path.join(d, n) for n in ("a.pgn", "b.pgn", "out.pgn")]
+            for path, text in zip(paths, (first, second)):
+                with open(path, "w") as f:
+                    f.write(text)
+            self.assertEqual(book_selfplay.merge_pgns(paths[:2], paths[2]), (5, 4))
+            games = book_selfplay.read_pgn(paths[2])
+            self.assertEqual([(g[0]["Round"], " ".join(g[1]), g[2]) for g in games],
+                             [("1", "e4 e5 Nf3", "1-0"), ("2", "d4 d5", "1/2-1/2"),
+                              ("3", "e4 e5 Nf3", "0-1"), ("4", "c4", "0-1")])
+            self.assertEqual(book_selfplay.verify_pgn(paths[2]), [])
+
 
 if __name__ == "__main__":
     unittest.main()
