@@ -8,6 +8,7 @@
 #include "eval/eval_cache.h"
 #include "eval/eval_params.h"
 #include "protocol/console.h"
+#include "protocol/install.h"
 
 EvalParams eval_param_sets[3];
 
@@ -95,8 +96,10 @@ void apply_tokens(char* text, EvalParams& params) {
 }  // namespace
 
 bool load_personality(const char* name, int set) {
-    char path[line_size + 32];
-    std::snprintf(path, sizeof path, "personality/%s.per", name);
+    char file_name[line_size + 32];
+    std::snprintf(file_name, sizeof file_name, "personality/%s.per", name);
+    char path[data_dir_size + sizeof file_name];
+    data_path(file_name, path, int(sizeof path));
     FILE* file = std::fopen(path, "r");
     if (!file) {
         emit("Personality %s not found!\n", name);

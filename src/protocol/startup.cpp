@@ -9,25 +9,28 @@
 #include <ctime>
 #include <thread>
 
+#include "bitbase/bitbase.h"
 #include "board/board.h"
 #include "board/notation.h"
 #include "book/book.h"
 #include "eval/psq.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
+#include "protocol/install.h"
 #include "protocol/interpreter.h"
 
 namespace {
 
 constexpr int log_file_limit = 1000;  // log000 .. log999
 constexpr int bitbase_wait_ms = 100;
+constexpr int log_name_size = data_dir_size + 32;
 
-// The first number whose log file does not exist yet; when all exist the
-// last one is reused (overwritten).
-int free_log_number() {
-    char name[32];
+// The first number whose log file in `dir` does not exist yet; when all
+// exist the last one is reused (overwritten).
+int free_log_number(const char* dir) {
+    char name[log_name_size];
     for (int n = 0; n < log_file_limit; ++n) {
-        std::snprintf(name, sizeof name, "./log/log%03d.txt", n);
+        std::snprintf(name, sizeof name, "%s/log%03d.txt", dir, n);
         FILE* existing = std::fopen(name, "r");
         if (!existing) return n;
         std::fclose(existing);
@@ -53,14 +56,21 @@ void open_log_file() {
     std::srand(unsigned(std::time(nullptr)));
     (void)std::rand();
 
-    char name[32];
-    std::snprintf(name, sizeof name, "./log/log%03d.txt", free_log_number());
-    log_file = std::fopen(name, "w");
+    // In a run directory the logs go to ./log, which the engine does not
+    // create; an installed engine logs to a per-user directory it makes.
+    char dir[data_dir_size];
+    log_file = nullptr;
+    if (find_log_dir(dir, sizeof dir)) {
+        char name[log_name_size];
+        std::snprintf(name, sizeof name, "%s/log%03d.txt", dir, free_log_number(dir));
+        log_file = std::fopen(name, "w");
+    }
     if (!log_file) log_enabled = false;
     pipe_input = !isatty(0);
 }
 
 void init_engine() {
+    find_data_dir();
     open_log_file();
     emit("feature done=0\n");
     start_time_ms = now_ms();
@@ -70,7 +80,8 @@ void init_engine() {
     // exist.
     init_attack_table();
     // Without a book file the engine plays without a book.
-    book_enabled = open_book(book_file_name);
+    char book_path[data_dir_size + 16];
+    book_enabled = open_book(data_path(book_file_name, book_path, sizeof book_path));
     init_psq();
     new_position(game);
     reset_control_state();
@@ -98,7 +109,8 @@ bool collect_config_text(FILE* file, char* text, int size) {
 }
 
 bool read_ini_file() {
-    FILE* file = std::fopen("velkan.ini", "r");
+    char path[data_dir_size + 16];
+    FILE* file = std::fopen(data_path("velkan.ini", path, sizeof path), "r");
     if (!file) {
         emit("Velkan.ini not found!\n");
         return false;
@@ -113,7 +125,11 @@ bool read_ini_file() {
 
     static char* tokens[max_tokens];
     split_tokens(text, tokens);
-    return run_command_line(tokens);
+    const bool go_on = run_command_line(tokens);
+    // The installed configuration's bitbase directory lies in the data
+    // directory, the default "./egbb/" included.
+    resolve_data_dir_path(egbb_path, int(sizeof egbb_path));
+    return go_on;
 }
 
 bool run_command_line(char** tokens) { return execute_commands(tokens) || !quit_requested; }

@@ -6,14 +6,16 @@
 #include <cstdio>
 
 // Unbuffered standard streams, Ctrl-C ignored, the random generator seeded,
-// the first free "./log/log%03d.txt" created (the directory is not created:
-// without it there is no log), pipe detection.
+// the first free "log%03d.txt" of the log directory created (./log in a run
+// directory, which is not created: without it there is no log; the per-user
+// one of an installed engine), pipe detection.
 void open_log_file();
 // Everything the engine needs before the configuration file runs; announces
 // "feature done=0" first so that an interface waits for it.
 void init_engine();
-// Reads "velkan.ini" and executes it as one command line. False when the file
-// is missing (after saying so) or it holds `quit`.
+// Reads "velkan.ini" (the working directory's, else the installed one) and
+// executes it as one command line. False when the file is missing (after
+// saying so) or it holds `quit`.
 bool read_ini_file();
 // Executes a command line at top level (the configuration file, the program
 // arguments, a line of input). False only when the program is to end: after
