@@ -4,8 +4,11 @@
 // tables cleared before each position. Prints the total node count (the
 // signature) and the speed.
 //
-//   search_bench [depth]
+//   search_bench [depth [threads]]
 //   search_bench check <signature file>
+//   search_bench threads [depth]   the same positions on 1, 2 and 8 threads,
+//                           side by side: time to the depth, nps, and the
+//                           speed-up against one thread
 //
 //   search_bench fens       prints the positions, for running a peer engine
 //                           over the same set (bench/peer_nps.py)
@@ -20,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "shipped_personality.h"
 #include "board/board.h"
@@ -27,6 +31,7 @@
 #include "eval/psq.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
+#include "search/parallel.h"
 #include "search/root.h"
 #include "search/root_commands.h"
 #include "search/time_control.h"
@@ -71,6 +76,50 @@ struct Signature {
     long long nodes = -1;
 };
 
+struct BenchRun {
+    uint64_t nodes = 0;
+    int elapsed_ms = 1;
+};
+
+// Every position searched to the iteration limit on `threads` threads, each
+// after clearing the tables.
+BenchRun run_positions(int threads) {
+    set_worker_count(threads);
+    BenchRun run;
+    const int start = now_ms();
+    for (const char* fen : positions) {
+        clear_all_tables();
+        set_fen(game, fen);
+        copy_search_state(main_search_state, game);
+        find_best_move(main_search_state);
+        run.nodes += main_search_state.nodes;
+    }
+    run.elapsed_ms = now_ms() - start;
+    if (run.elapsed_ms <= 0) run.elapsed_ms = 1;
+    return run;
+}
+
+double nps_of(const BenchRun& run) { return double(run.nodes) * 1000.0 / run.elapsed_ms; }
+
+// Time to the same depth on 1, 2 and 8 threads. The parallel runs search
+// more nodes than the single one (work done twice at splits), so the
+// speed-up is measured in time, not in nodes per second.
+int compare_threads(int depth) {
+    const int counts[] = {1, 2, 8};
+    BenchRun runs[3];
+    for (int i = 0; i < 3; ++i) runs[i] = run_positions(counts[i]);
+    set_worker_count(1);
+    std::printf("\npositions %zu depth %d, %u hardware threads\n",
+                sizeof positions / sizeof positions[0], depth, std::thread::hardware_concurrency());
+    std::printf("threads %12s %9s %12s %12s %9s\n", "nodes", "time s", "nps", "nps/thread",
+                "speed-up");
+    for (int i = 0; i < 3; ++i)
+        std::printf("%7d %12" PRIu64 " %9.2f %12.0f %12.0f %9.2f\n", counts[i], runs[i].nodes,
+                    runs[i].elapsed_ms / 1000.0, nps_of(runs[i]), nps_of(runs[i]) / counts[i],
+                    double(runs[0].elapsed_ms) / runs[i].elapsed_ms);
+    return 0;
+}
+
 bool read_signature(const char* path, Signature& signature) {
     FILE* file = std::fopen(path, "r");
     if (!file) return false;
@@ -87,12 +136,15 @@ int main(int argc, char** argv) {
         return 0;
     }
     Signature signature;
+    const bool comparing = argc > 1 && std::strcmp(argv[1], "threads") == 0;
     const bool checking = argc > 2 && std::strcmp(argv[1], "check") == 0;
     if (checking && !read_signature(argv[2], signature)) {
         std::printf("cannot read the signature file %s\n", argv[2]);
         return 1;
     }
-    const int depth = checking ? signature.depth : argc > 1 ? std::atoi(argv[1]) : default_depth;
+    int depth = checking ? signature.depth : argc > 1 ? std::atoi(argv[1]) : default_depth;
+    if (comparing) depth = argc > 2 ? std::atoi(argv[2]) : default_depth;
+    const int threads = !checking && !comparing && argc > 2 ? std::atoi(argv[2]) : 1;
     if (!load_shipped_personality()) {
         std::printf("cannot load the shipped personality\n");
         return 1;
@@ -105,19 +157,13 @@ int main(int argc, char** argv) {
     std::snprintf(depth_text, sizeof depth_text, "%d", depth);
     char* args[] = {depth_text};
     command_sd(args, 1);
+    if (comparing) return compare_threads(depth);
 
-    uint64_t total_nodes = 0;
-    const int start = now_ms();
-    for (const char* fen : positions) {
-        clear_all_tables();
-        set_fen(game, fen);
-        copy_search_state(main_search_state, game);
-        find_best_move(main_search_state);
-        total_nodes += main_search_state.nodes;
-    }
-    int elapsed = now_ms() - start;
-    if (elapsed <= 0) elapsed = 1;
-    std::printf("\npositions %zu depth %d\n", sizeof positions / sizeof positions[0], depth);
+    const BenchRun run = run_positions(threads);
+    const uint64_t total_nodes = run.nodes;
+    const int elapsed = run.elapsed_ms;
+    std::printf("\npositions %zu depth %d threads %d\n", sizeof positions / sizeof positions[0],
+                depth, worker_count.load());
     std::printf("nodes %" PRIu64 "\n", total_nodes);
     std::printf("time %.2f s\n", elapsed / 1000.0);
     std::printf("nps %.0f\n", double(total_nodes) * 1000.0 / elapsed);

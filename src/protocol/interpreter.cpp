@@ -17,6 +17,7 @@
 #include "protocol/startup.h"
 #include "protocol/test_runs.h"
 #include "search/perft.h"
+#include "search/parallel.h"
 #include "search/root_commands.h"
 #include "search/search.h"
 #include "search/table_sizes.h"
@@ -233,13 +234,16 @@ bool command_egbb_load_type(char** args, int) {
 
 // A personality file that cannot be read is reported by the load and leaves
 // its set as it was (the built-in weights at start-up): the engine goes on.
+// Every thread's cached evaluations were made with the old weights.
 bool run_personality(char** args, int) {
     command_personality(args[0]);
+    clear_worker_eval_caches();
     return true;
 }
 
 bool run_multi_personality(char** args, int) {
     command_multi_personality(args[0], args[1], args[2]);
+    clear_worker_eval_caches();
     return true;
 }
 
@@ -253,12 +257,13 @@ bool command_protover(char**, int) {
     return true;
 }
 
-// The count is recorded now; the parallel search starts its threads from it.
+// Threads are started or ended one by one, each with its line; a thread
+// the system refuses leaves the count where it got to.
 bool command_threads(char** args, int) {
     int threads = std::atoi(args[0]);
     if (threads > max_search_threads) threads = max_search_threads;
     if (threads < 1) threads = 1;
-    search_threads = threads;
+    search_threads = set_worker_count(threads);
     emit("processors [%d]\n", search_threads);
     return true;
 }

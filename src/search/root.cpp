@@ -12,6 +12,7 @@
 #include "eval/psq.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
+#include "search/parallel.h"
 #include "search/picker.h"
 #include "search/search.h"
 #include "search/time_control.h"
@@ -238,7 +239,7 @@ Move find_best_move(SearchState& state) {
         }
     }
     if (!no_clock) allot_time(time_control, state.hply);
-    // The parallel search wakes its idle workers here.
+    wake_workers();
     if (!bitbase_root) order_root_by_quiescence(state);
 
     deepen(state);
@@ -248,7 +249,7 @@ Move find_best_move(SearchState& state) {
     previous_score = last_score;
     read_commands_before_answer();
     if (!quit_requested) show_statistics(state);
-    // The parallel search parks its workers here.
+    park_workers();
     new_position_flag = 0;
     return root.pv[0];
 }

@@ -6,11 +6,12 @@
 #include "eval/evaluate.h"
 #include "protocol/console.h"
 #include "protocol/game.h"
+#include "search/parallel.h"
 #include "search/root.h"
 #include "search/search.h"
 #include "search/time_control.h"
 
-SearchState main_search_state;
+SearchState& main_search_state = search_pool[0];
 
 bool command_status(char**, int) {
     if (!search_running || abort_flag) return true;

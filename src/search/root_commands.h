@@ -5,9 +5,10 @@
 
 #include "search/search_state.h"
 
-// The search object of the main thread (worker 0). Every search works on a
-// copy of the game made here just before it starts.
-extern SearchState main_search_state;
+// The search object of the main thread (worker 0, the first entry of the
+// pool of search states). Every search works on a copy of the game made here
+// just before it starts.
+extern SearchState& main_search_state;
 
 // Command handlers in the interpreter's form (argument tokens and count).
 bool command_status(char** args, int count);  // `.`: one status line of the running search

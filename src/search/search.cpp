@@ -13,6 +13,7 @@
 #include "eval/eval_params.h"
 #include "eval/evaluate.h"
 #include "search/depth_rules.h"
+#include "search/parallel.h"
 #include "search/picker.h"
 #include "search/search_node.h"
 #include "search/time_control.h"
@@ -46,12 +47,19 @@ enum class Flow {
     enter,   // run the entry checks of a fresh node
     resume,  // continue the node according to its step
     leave,   // the node has its result: return to the parent
-    done,    // the run is over
+    done,    // worker 0's run of the state it was given is over
+    idle,    // this thread has no state any more (merged, or handed back)
 };
 
 // --------------------------------------------------------- small helpers
 
 bool in_iid_pass(int step) { return step == step_iid_scout || step == step_iid_moves; }
+
+// A split copy at the ply where it was split: its moves come from the split
+// point and its return is a merge.
+bool at_split_ply(const SearchState& state) {
+    return state.split_master != nullptr && state.ply == state.base_ply;
+}
 
 // The child node type follows the parent: PV -> PV, CUT -> ALL, ALL -> CUT.
 int child_type_of(int node_type) {
@@ -203,6 +211,9 @@ Flow restart_after_iid(SearchState& state, PlyRecord& node) {
 // stalemate.
 Flow end_of_node(SearchState& state) {
     PlyRecord& node = *state.ply_rec;
+    // A copy's share of a split node is done; the split point's result is
+    // stored by whoever finishes it last (this copy alone knows only part).
+    if (at_split_ply(state)) return Flow::leave;
     if (node.legal_moves == 0) {
         node.best_score = in_check(state) ? mated_at(state.ply) : draw_score;
         node.bound = exact;
@@ -217,8 +228,14 @@ Flow fail_high(SearchState& state, PlyRecord& node) {
     node.bound = lower;
     const Move m = node.current_move;
     if (!is_capture(m) && !is_promotion(m)) update_history_and_killers(state, m, node.depth);
-    // In a split copy at its split ply the sibling copies would be stopped
-    // here (their work is useless now) and bad_splits counted.
+    if (at_split_ply(state)) {
+        // The siblings' work is useless now: they stop, and the node returns
+        // through the merge (an IID pass ends there too).
+        stop_split_point(state);
+        ++state.bad_splits;
+        store_node(state, node);
+        return Flow::leave;
+    }
     store_node(state, node);
     if (in_iid_pass(node.step)) return restart_after_iid(state, node);
     return Flow::leave;
@@ -237,9 +254,10 @@ Flow take_child_result(SearchState& state, int score) {
         node.bound = exact;
         adopt_child_pv(node, state.ply_records[state.ply + 1], state.ply, node.current_move);
     }
-    // Here a node more than two plies deep would be offered to idle workers
-    // (try_split). There is no parallel search yet: no worker is ever idle,
-    // so nothing is offered.
+    // A deep node is offered to idle workers. After a split this thread
+    // goes on in its own copy (the loop picks it up from its worker).
+    if (node.depth > split_min_depth && idle_count.load(std::memory_order_relaxed) > 0)
+        try_split(state);
     return Flow::resume;
 }
 
@@ -271,12 +289,13 @@ Flow child_returned(SearchState& state) {
 // Step "moves": hand out the next move, make it and enter its child.
 Flow next_child(SearchState& state) {
     PlyRecord& node = *state.ply_rec;
+    const bool shared = at_split_ply(state);
     for (;;) {
-        // In a split copy at its split ply the move would come from the split
-        // point (pick_split_move) instead of this record's picker.
-        const Move m = next_move(state);
+        // At a copy's split ply the split point hands out the moves and
+        // counts them.
+        const Move m = shared ? pick_split_move(state) : next_move(state);
         if (m == 0) return end_of_node(state);
-        ++node.legal_moves;
+        if (!shared) ++node.legal_moves;
         make_move(state, m);
         descend(state);
         choose_params(state);
@@ -365,31 +384,71 @@ Flow resume_node(SearchState& state) {
     }
 }
 
+// A copy is done: its result goes into the split point. The last thread to
+// finish there stores the split node and goes on returning from it.
+Flow merge_into_split_point(SearchState& copy, int slot) {
+    SearchState* sp = merge_copy(copy, slot);
+    if (!sp) return Flow::idle;
+    if (abort_flag.load(std::memory_order_relaxed) || sp->stopped.load(std::memory_order_relaxed))
+        return Flow::leave;
+    PlyRecord& node = *sp->ply_rec;
+    store_node(*sp, node);
+    if (in_iid_pass(node.step)) return restart_after_iid(*sp, node);
+    return Flow::leave;
+}
+
+// The run of a state that is no copy reached its first node: worker 0
+// returns to its caller, a helper gives the state back to worker 0.
+Flow end_of_run(SearchState& state, int slot) {
+    if (slot == 0) return Flow::done;
+    hand_back(state, slot);
+    return Flow::idle;
+}
+
 // Step "return": the node at the current ply has its result.
-Flow leave_node(SearchState& state) {
-    // A split copy returning at its split ply, or stopped, or aborted, would
-    // merge into its split point here (merge_copy).
-    if (abort_flag.load(std::memory_order_relaxed) || state.stopped.load(std::memory_order_relaxed)) {
+Flow leave_node(SearchState& state, int slot) {
+    const bool cut = abort_flag.load(std::memory_order_relaxed) ||
+                     state.stopped.load(std::memory_order_relaxed);
+    if (state.split_master && (cut || state.ply == state.base_ply))
+        return merge_into_split_point(state, slot);
+    if (cut) {
         unwind_to_base(state);
-        return Flow::done;
+        return end_of_run(state, slot);
     }
-    if (state.ply == state.base_ply) return Flow::done;
+    if (state.ply == state.base_ply) return end_of_run(state, slot);
     // The parent stays in step_null while its null-move reply is searched.
     if (state.ply_records[state.ply - 1].step == step_null) return null_move_returned(state);
     return child_returned(state);
+}
+
+// Runs the thread of `slot` on its worker's state from `flow`. The state
+// changes under it at a split (to the thread's copy) and at a merge (to the
+// split point, or none). True when worker 0's run is over, false when the
+// thread has no state left.
+bool run_search(int slot, Flow flow) {
+    const Worker& me = workers[slot];
+    SearchState* state = me.state.load(std::memory_order_relaxed);
+    for (;;) {
+        switch (flow) {
+            case Flow::enter: flow = enter_node(*state); break;
+            case Flow::resume: flow = resume_node(*state); break;
+            case Flow::leave: flow = leave_node(*state, slot); break;
+            case Flow::done: return true;
+            case Flow::idle: return false;
+        }
+        state = me.state.load(std::memory_order_relaxed);
+    }
 }
 
 }  // namespace
 
 void search(SearchState& state) {
     state.base_ply = state.ply;
-    Flow flow = Flow::enter;
-    while (flow != Flow::done) {
-        switch (flow) {
-            case Flow::enter: flow = enter_node(state); break;
-            case Flow::resume: flow = resume_node(state); break;
-            case Flow::leave: flow = leave_node(state); break;
-            case Flow::done: break;
-        }
-    }
+    workers[0].state.store(&state, std::memory_order_relaxed);
+    if (run_search(0, Flow::enter)) return;
+    // Other threads still work below this state: help them until it is
+    // finished here or handed back.
+    idle_loop(0);
 }
+
+bool continue_search(int slot) { return run_search(slot, Flow::resume); }

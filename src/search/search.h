@@ -41,7 +41,13 @@ constexpr int depth_in_plies(int depth) { return depth / 8 + (depth % 8 != 0 ? 1
 
 // Searches the node at the current ply, whose alpha, beta, depth, node_type
 // and step the caller has set, until it returns or the search is aborted.
+// With more than one thread the node may be split; the call returns when
+// the node is finished, whichever thread finished it.
 void search(SearchState& state);
+// A worker's thread continues the state it was given (the idle loop calls
+// this when a split attached it). True when worker 0 finished the run of
+// the state its own search call started.
+bool continue_search(int slot);
 // Quiescence search of the node at the current ply (alpha, beta,
 // qcheck_budget and after_null set by the caller).
 void quiesce(SearchState& state);

@@ -8,6 +8,7 @@
 #include "eval/eval_cache.h"
 #include "eval/pawn_table.h"
 #include "protocol/console.h"
+#include "search/parallel.h"
 #include "search/trans_table.h"
 
 namespace {
@@ -26,16 +27,20 @@ void report_no_memory(const char* command, const char* text) {
 
 // The whole size goes to every search thread's own table of the kind. With
 // 0 the byte count is 1 and the entry count 0: the tables keep their size
-// and are emptied.
+// and are emptied. A thread whose table cannot be had keeps its old one
+// (each table is indexed by its own mask).
 template <typename Table>
-void resize_thread_tables(const char* command, const char* megabytes, Table& table,
+void resize_thread_tables(const char* command, const char* megabytes, Table* (*table_of)(int),
                           bool (*resize)(Table&, uint32_t)) {
     const int mb = parse_megabytes(megabytes);
     if (mb < 0) return report_bad_size(command, megabytes);
     const uint64_t bytes = power_of_two_at_least(uint64_t(mb) * megabyte);
-    const uint64_t entries = bytes / sizeof(table.entries[0]);
-    if (!resize(table, uint32_t(entries))) return report_no_memory(command, megabytes);
-    emit("%s %d X %d = %dMB\n", command, int(entries), int(sizeof(table.entries[0])),
+    const uint64_t entries = bytes / sizeof(typename decltype(Table::entries)::value_type);
+    bool resized = true;
+    for (int slot = 0; slot < max_workers; ++slot)
+        if (Table* table = table_of(slot)) resized = resize(*table, uint32_t(entries)) && resized;
+    if (!resized) return report_no_memory(command, megabytes);
+    emit("%s %d X %d = %dMB\n", command, int(entries), int(sizeof(typename decltype(Table::entries)::value_type)),
          int(bytes / megabyte));
 }
 
@@ -69,9 +74,9 @@ void command_ht(const char* megabytes) {
 }
 
 void command_pht(const char* megabytes) {
-    resize_thread_tables("pht", megabytes, main_pawn_table, resize_pawn_table);
+    resize_thread_tables("pht", megabytes, worker_pawn_table, resize_pawn_table);
 }
 
 void command_eht(const char* megabytes) {
-    resize_thread_tables("eht", megabytes, main_eval_cache, resize_eval_table);
+    resize_thread_tables("eht", megabytes, worker_eval_cache, resize_eval_table);
 }

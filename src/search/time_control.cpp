@@ -7,6 +7,7 @@
 #include "protocol/console.h"
 #include "protocol/game.h"
 #include "protocol/interpreter.h"
+#include "search/parallel.h"
 #include "search/root.h"
 #include "search/search.h"
 
@@ -173,8 +174,8 @@ bool poll_commands() {
 
 void check_input_and_time(SearchState& state) {
     const int elapsed = now_ms() - search_start_ms;
-    // The parallel search divides by its thread count here; one thread for now.
-    if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, 1);
+    // The nodes are this thread's share; the interval is per thread.
+    if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, worker_count.load());
 
     if (!poll_commands()) return;
     if (no_clock) return;

@@ -11,6 +11,7 @@
 #include "board/make_move.h"
 #include "eval/eval_cache.h"
 #include "eval/pawn_table.h"
+#include "search/parallel.h"
 #include "search/search.h"
 #include "search/search_state.h"
 
@@ -161,9 +162,14 @@ void clear_tt() {
 }
 
 void clear_all_tables() {
+    // A command during a search (`new`, `setboard`) ends it first: the other
+    // threads must be off the tables before they are zeroed.
+    quiet_helpers();
     clear_tt();
-    clear_pawn_table(main_pawn_table);
-    clear_eval_table(main_eval_cache);
+    for (int slot = 0; slot < max_workers; ++slot) {
+        if (PawnTable* table = worker_pawn_table(slot)) clear_pawn_table(*table);
+        if (EvalCache* cache = worker_eval_cache(slot)) clear_eval_table(*cache);
+    }
 }
 
 TransEntry tt_slot(int side, HashKey key, int slot) {

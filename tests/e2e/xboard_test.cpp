@@ -35,8 +35,19 @@ TEST(Xboard, ProtoverInTheConfigurationFileDoesNotWaitForTheLoader) {
 TEST(Xboard, ThreadCountIsCappedAndReported) {
     EngineProcess engine;
     ASSERT_TRUE(start_game_engine(engine));
-    EXPECT_EQ(finish_game(engine, {"mt 12", "cores 2", "cores 0"}),
-              (Lines{"processors [8]", "processors [2]", "processors [1]", "Bye Bye"}));
+    // Each thread started or ended has its line, up in slot order and back
+    // down from the top slot.
+    Lines expected;
+    for (int slot = 1; slot <= 7; ++slot)
+        expected.push_back("+ Thread " + std::to_string(slot) + " started.");
+    expected.push_back("processors [8]");
+    for (int slot = 7; slot >= 2; --slot)
+        expected.push_back("- Thread " + std::to_string(slot) + " terminated.");
+    expected.push_back("processors [2]");
+    expected.push_back("- Thread 1 terminated.");
+    expected.push_back("processors [1]");
+    expected.push_back("Bye Bye");
+    EXPECT_EQ(finish_game(engine, {"mt 12", "cores 2", "cores 0"}), expected);
 }
 
 TEST(Xboard, ToolsTakeTheirArgumentsAndNameAMissingFile) {
