@@ -39,6 +39,11 @@ void write_engine_file(const EngineProcess& engine, const std::string& name, con
 // Whole contents of a file inside the engine's directory ("" when missing).
 std::string read_engine_file(const EngineProcess& engine, const std::string& name);
 
+// Lets the engine bind the bitbase library but load no tables, so that
+// positions of few men are left to the evaluation and the search (the
+// start-up lines stay the same).
+void without_bitbases(const EngineProcess& engine);
+
 // Starts the engine in its directory with these program arguments.
 void start_engine(EngineProcess& engine, const std::vector<std::string>& args = {});
 // Writes one line (a newline is added) to the engine's standard input.
@@ -65,8 +70,8 @@ std::vector<std::string> run_session(EngineProcess& engine, const std::vector<st
                                      const std::vector<std::string>& args = {});
 
 // The announcement and the bitbase loader's report that every start-up
-// prints before the first command (the test run directory has no bitbase
-// library).
+// prints before the first command (the run directory has the bitbase
+// library, which loads silently).
 extern const std::vector<std::string> startup_lines;
 // The output without those start-up lines, when it begins with them.
 std::vector<std::string> without_startup(std::vector<std::string> output);

@@ -46,7 +46,7 @@ TEST(Startup, ConfigurationFileIsOneCommandLine) {
                       "# settings\nname\nFirst\n/" + std::string(300, 'x') + " name Comment\n\nname Second\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"});
     EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello First!", "Hello Second!",
-                                             "EgbbProbe not Loaded!", "loading_time = 0s", "Hello Input!"}));
+                                             "loading_time = 0s", "Hello Input!"}));
 }
 
 TEST(Startup, QuitInConfigurationFileEndsBeforeInputIsRead) {
@@ -62,8 +62,8 @@ TEST(Startup, ArgumentsRunAfterTheConfigurationFileAndBeforeInput) {
     write_engine_file(engine, "velkan.ini", "name Config\n");
     const std::vector<std::string> out = run_session(engine, {"name Input"}, {"name", "Argument"});
     // The bitbase loader runs after the configuration file, before the arguments.
-    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello Config!", "EgbbProbe not Loaded!",
-                                             "loading_time = 0s", "Hello Argument!", "Hello Input!"}));
+    EXPECT_EQ(out, (std::vector<std::string>{"feature done=0", "Hello Config!", "loading_time = 0s",
+                                             "Hello Argument!", "Hello Input!"}));
 
     EngineProcess quitting;
     const std::vector<std::string> ended = run_session(quitting, {"name Input"}, {"quit"});

@@ -60,6 +60,7 @@ TEST(RunEval, ScoresEachPositionAndKeepsTheLineNumbers) {
                       "8/8/8/8/8/8/8/8 w - -\n"
                       "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R b KQkq -\r\n"
                       "4k3/8/8/8/8/8/4P3/4K3 b - -");
+    without_bitbases(engine);  // `score` of the pawn ending is the evaluation's, as in the run
     ASSERT_TRUE(start_game_engine(engine));
     const Lines out = finish_game(
         engine, {"setboard 4k3/8/8/8/8/8/8/4K3 w - -", "runeval suite.epd", "d",
@@ -95,6 +96,7 @@ TEST(RunSearch, BothStylesReportEveryPositionAndRepeatTheSameSearches) {
                       "\n"
                       "4k3/8/8/8/8/8/4P3/4K3 b - -\n"
                       "r1bqkbnr/pppp1ppp/2n5/4p3/4P3/5N2/PPPP1PPP/RNBQKB1R w KQkq - id \"again\";\n");
+    without_bitbases(engine);  // the pawn ending is searched, not answered from the bitbases
     ASSERT_TRUE(start_game_engine(engine));
     // Commands sent during a run are read by the search's poll: each run
     // is waited for before the next command goes out.
