@@ -1,7 +1,9 @@
 #pragma once
-// Loads the personality the engine ships (run/personality/default.per of
-// the source tree, found from this file's directory), so that a bench
-// measures the evaluation with every term weighted as in play.
+// Loads the engine's first personality (run/personality/default.per of the
+// source tree, found from this file's directory), so that a bench measures
+// the evaluation with every term weighted. The benches keep these weights
+// while the phase files that velkan.ini loads are retuned, so that the
+// search bench's signature moves only with the search and evaluation code.
 
 #include <unistd.h>
 

@@ -28,11 +28,11 @@ TEST(EvalCommands, ScoreWithTheShippedPersonalityAndAfterReloading) {
 TEST(EvalCommands, NewWeightsAreNotAnsweredFromTheCache) {
     EngineProcess engine;
     write_engine_file(engine, "personality/nopair.per", "bishop_pair_scale 0\n");
-    // Bishop pair against bishop and knight, 8 pawns off: the shipped
-    // weight gives 40 for the pair.
+    // Bishop pair against bishop and knight, 8 pawns off: the weight of
+    // default.per gives 40 for the pair.
     const std::vector<std::string> out =
-        session(engine, {"setboard 2b1k1n1/pppp4/8/8/8/8/PPPP4/2B1KB2 w - - 0 1", "score",
-                         "personality nopair", "score"});
+        session(engine, {"personality default", "setboard 2b1k1n1/pppp4/8/8/8/8/PPPP4/2B1KB2 w - - 0 1",
+                         "score", "personality nopair", "score"});
     ASSERT_EQ(out.size(), 2u);
     EXPECT_EQ(std::stoi(out[0].substr(8)) - std::stoi(out[1].substr(8)), 40);
 }
