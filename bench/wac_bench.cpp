@@ -6,8 +6,9 @@
 // the speed; with `-v` also one line per unsolved position. With `-p` the
 // shipped personality (run/personality/default.per) is loaded first, as the
 // engine does at start-up; without it every weight is 0, as in the search
-// bench (no futility margin, no positional scales). `-P DIR` loads the
-// default personality of run directory DIR instead, to compare weights.
+// bench (no futility margin, no positional scales). `-P DIR` loads instead
+// the personality that run directory DIR's velkan.ini loads (or its
+// default one), to compare weights as they are played.
 //
 //   wac_bench [depth [count [epd file]]] [-v] [-p | -P DIR]
 //
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
         return 1;
     }
     if (personality_dir && !load_personality_of(personality_dir)) {
-        std::printf("cannot load the default personality of %s\n", personality_dir);
+        std::printf("cannot load the personality of %s\n", personality_dir);
         return 1;
     }
 
