@@ -8,8 +8,9 @@
 
 #include "search/search_state.h"
 
-// The library's file name inside egbb_path (the 64-bit build's name).
-constexpr char bitbase_library_name[] = "qordil64.dll";
+// The library's file name inside egbb_path: the 32-bit build loads
+// "qordil.dll", the 64-bit one "qordil64.dll".
+constexpr const char* bitbase_library_name = sizeof(void*) == 4 ? "qordil.dll" : "qordil64.dll";
 // Room for the library's full name, terminating zero included.
 constexpr int library_name_size = 264;
 // What the probe export answers for a position it does not know.
