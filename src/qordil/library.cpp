@@ -1,9 +1,9 @@
 // The exports of qordil64.dll, the bitbase library the engine loads from
 // egbb_path: load_egbb_5men maps the table files of a directory and
 // probe_egbb_5men answers the exact score of a position of two kings and at
-// most two more men, from the side to move (0 a draw, 2999 less the plies to
-// mate for a win, the negative for a loss, 99999 when it does not know the
-// position). The tables are mapped read-only, so probes take no lock and any
+// most two more men, from the side to move (0 a draw, 2999 less 20 for each
+// ply to mate for a win, the negative for a loss, 99999 when it does not
+// know the position). The tables are mapped read-only, so probes take no lock and any
 // number of threads may probe at once; the library keeps nothing of its own
 // beyond a pointer per table, whatever cache size it is given.
 

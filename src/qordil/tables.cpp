@@ -383,7 +383,8 @@ int lookup_entry(const TableSet& set, const Position& p) {
 
 int entry_score(int entry) {
     if (entry == draw_entry) return 0;
-    const int score = win_score - entry_plies(entry);
+    int score = win_score - score_per_ply * entry_plies(entry);
+    if (score < least_win_score) score = least_win_score;
     return entry_is_win(entry) ? score : -score;
 }
 

@@ -3,8 +3,8 @@
 // time per move it mates from won positions within the fifty-move rule and
 // holds drawn ones. Positions are picked from the tables themselves. The
 // long self-play run (20 won positions at one second a move) is run when
-// QORDIL_SELFPLAY_ST gives the seconds per move; otherwise a short game of
-// each kind is played at a tenth of a second.
+// QORDIL_SELFPLAY_ST gives the seconds per move; otherwise a short mate of
+// each 3-man kind is played at a fifth of a second.
 
 #include <gtest/gtest.h>
 
@@ -67,10 +67,11 @@ struct MappedTables {
 };
 
 // Positions of a table with white to move and the given result: the
-// longest win first when `longest`, then random ones of at least
-// `min_plies` plies to mate.
+// longest win first when `longest`, then random ones of `min_plies` to
+// `max_plies` plies to mate.
 std::vector<qordil::Position> pick_positions(const MappedTables& tables, const char* name, int count,
-                                             bool want_win, bool longest, int min_plies, unsigned seed) {
+                                             bool want_win, bool longest, int min_plies, unsigned seed,
+                                             int max_plies = qordil::max_plies) {
     const int t = qordil::find_table(name);
     const uint8_t* data = tables.set.data[t];
     const int64_t per_side = qordil::table_info(t).size / 2;
@@ -90,7 +91,8 @@ std::vector<qordil::Position> pick_positions(const MappedTables& tables, const c
         const qordil::Position p = qordil_test::random_position(t, random);
         if (p.side != qordil::white) continue;
         const int entry = qordil::lookup_entry(tables.set, p);
-        const bool fits = want_win ? qordil::entry_is_win(entry) && qordil::entry_plies(entry) >= min_plies
+        const int plies = qordil::entry_plies(entry);
+        const bool fits = want_win ? qordil::entry_is_win(entry) && plies >= min_plies && plies <= max_plies
                                    : entry == qordil::draw_entry;
         if (fits) picked.push_back(p);
     }
@@ -210,10 +212,11 @@ TEST(QordilEngine, MatesFromWonPositionsWithinTheFiftyMoveRule) {
         expect_mates(tables, won, seconds);
         return;
     }
-    // A short run: one won position of each 3-man kind at a tenth of a second.
+    // A short run: a mate in three to five of each 3-man kind at a fifth of
+    // a second a move.
     for (const char* name : {"KQK", "KRK", "KPK"})
-        for (const qordil::Position& p : pick_positions(tables, name, 1, true, false, 15, 5)) won.push_back(p);
-    expect_mates(tables, won, "0.1");
+        for (const qordil::Position& p : pick_positions(tables, name, 1, true, false, 5, 5, 9)) won.push_back(p);
+    expect_mates(tables, won, "0.2");
 }
 
 TEST(QordilEngine, HoldsDrawnEndings) {

@@ -77,8 +77,13 @@ TEST(QordilTables, SymmetricPositionsShareAnEntryThatGivesThemBack) {
 TEST(QordilTables, EntriesScoreFromTheSideToMove) {
     EXPECT_EQ(qordil::entry_score(qordil::draw_entry), 0);
     EXPECT_EQ(qordil::entry_score(qordil::plies_entry(0)), -2999);  // mated
-    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(1)), 2998);   // mates at once
-    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(2)), -2997);
-    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(qordil::max_plies)), 2999 - qordil::max_plies);
-    EXPECT_GE(2999 - qordil::max_plies, 1000);
+    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(1)), 2979);   // mates at once
+    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(2)), -2959);
+    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(85)), 2999 - 20 * 85);
+    // Every ply nearer the mate scores more, down to the floor of 1000.
+    for (int plies = 1; plies + 2 <= qordil::max_plies; plies += 2) {
+        EXPECT_GE(qordil::entry_score(qordil::plies_entry(plies)), qordil::entry_score(qordil::plies_entry(plies + 2)));
+        EXPECT_GE(qordil::entry_score(qordil::plies_entry(plies)), 1000);
+    }
+    EXPECT_EQ(qordil::entry_score(qordil::plies_entry(qordil::max_plies)), 1000);
 }
