@@ -9,7 +9,6 @@
 #include "eval/eval_cache.h"
 #include "eval/pawn_table.h"
 #include "protocol/console.h"
-#include "protocol/game.h"
 #include "search/picker.h"
 #include "search/search.h"
 #include "search/time_control.h"
@@ -28,6 +27,13 @@ constexpr auto park_poll = std::chrono::milliseconds(1);
 // A lock waiter spins this many looks before it starts yielding: with more
 // threads than cores the holder may be waiting for this very core.
 constexpr int spins_before_yield = 64;
+// An idle worker first spins (a split is usually offered within
+// microseconds), then yields for a while, then naps between looks: a
+// yield is a system call, and a long run of them takes as much processor
+// time from the working threads as spinning would, more than one nap.
+constexpr int idle_spin_looks = 2048;
+constexpr int idle_yield_looks = 256;
+constexpr auto idle_nap = std::chrono::microseconds(50);
 
 // The helpers' own tables (slot 0 uses the main thread's).
 PawnTable helper_pawn_tables[max_workers];
@@ -36,6 +42,8 @@ EvalCache helper_eval_caches[max_workers];
 // free for a new thread only once the old one is gone. Threads are detached,
 // so the process can end with helpers parked.
 std::atomic<bool> thread_running[max_workers];
+// Set from wake_workers to park_workers: a search on the clock runs.
+std::atomic<bool> helpers_awake{false};
 
 inline void cpu_relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -160,8 +168,12 @@ void bind_state(SearchState& state, int slot) {
 
 // Worker 0 waiting inside a search does not poll (only its states do), so
 // it watches the hard time limit here: a long wait must not lose on time.
-void watch_hard_limit() {
-    if (!search_running || no_clock || abort_flag.load(std::memory_order_relaxed)) return;
+// Only worker 0 reads the clock settings; kept out of line so that no load
+// of them is ever moved into a helper's loop.
+[[gnu::noinline]] void watch_hard_limit() {
+    if (!helpers_awake.load(std::memory_order_relaxed) || no_clock ||
+        abort_flag.load(std::memory_order_relaxed))
+        return;
     if (now_ms() - search_start_ms >= time_control.max_time_ms) abort_flag = 1;
 }
 
@@ -213,6 +225,7 @@ int set_worker_count(int n) {
 void wake_workers() {
     const int helpers = worker_count.load() - 1;
     if (helpers == 0) return;
+    helpers_awake = true;
     for (int slot = 1; slot <= helpers; ++slot)
         workers[slot].status.store(worker_idle, std::memory_order_release);
     while (idle_count.load(std::memory_order_acquire) < helpers) std::this_thread::sleep_for(park_poll);
@@ -222,6 +235,7 @@ void park_workers() {
     const int helpers = worker_count.load() - 1;
     for (int slot = 1; slot <= helpers; ++slot)
         workers[slot].status.store(worker_parked, std::memory_order_release);
+    helpers_awake = false;
 }
 
 bool try_split(SearchState& state) {
@@ -379,11 +393,15 @@ void idle_loop(int slot) {
                 acquire_lock(pool_lock);
                 ++idle_count;
                 release_lock(pool_lock);
-                // Yielding between looks keeps the wake-up fast when a core
-                // is free and lets working threads run when there is none.
-                while (w.status.load(std::memory_order_acquire) == worker_idle) {
+                for (int looks = 0; w.status.load(std::memory_order_acquire) == worker_idle;
+                     ++looks) {
                     if (slot == 0) watch_hard_limit();
-                    std::this_thread::yield();
+                    if (looks < idle_spin_looks)
+                        cpu_relax();
+                    else if (looks < idle_spin_looks + idle_yield_looks)
+                        std::this_thread::yield();
+                    else
+                        std::this_thread::sleep_for(idle_nap);
                 }
                 acquire_lock(pool_lock);
                 --idle_count;
@@ -414,7 +432,7 @@ EvalCache* worker_eval_cache(int slot) {
 void clear_worker_eval_caches() { for_each_table(worker_eval_cache, clear_eval_table); }
 
 void quiet_helpers() {
-    if (!search_running || worker_count.load() == 1) return;
+    if (!helpers_awake.load()) return;
     abort_flag = 1;
     for (;;) {
         acquire_lock(pool_lock);
