@@ -52,17 +52,23 @@ int32_t parse_value(const char* text) {
     return int32_t(value);
 }
 
-// Joins the non-comment lines of the file into text. Lines that would
-// overflow the text are dropped whole, so no token is cut in half; false
-// when that happened.
+// Joins the non-comment lines of the file into text. A line longer than
+// the read buffer arrives in pieces: the pieces of a comment line are all
+// skipped (its tail is no weight), those of other lines are joined as
+// they come. Pieces that would overflow the text are dropped; false when
+// that happened.
 bool read_personality_text(FILE* file, char* text) {
     char line[line_size];
     size_t length = 0;
     bool complete = true;
+    bool line_start = true;
+    bool comment = false;
     text[0] = '\0';
     while (std::fgets(line, sizeof line, file)) {
-        if (line[0] == '\n' || line[0] == '#' || line[0] == '/') continue;
+        if (line_start) comment = line[0] == '\n' || line[0] == '#' || line[0] == '/';
         const size_t line_length = std::strlen(line);
+        line_start = line_length > 0 && line[line_length - 1] == '\n';
+        if (comment) continue;
         if (length + line_length >= personality_text_size) {
             complete = false;
             continue;

@@ -53,6 +53,19 @@ TEST_F(Personality, CommentOnlyFileLoadsAndChangesNothing) {
     EXPECT_EQ(eval_param_sets[0].lazy_margin, 0);
 }
 
+TEST_F(Personality, LongCommentLineIsSkippedWhole) {
+    PersonalityDir dir;
+    // A comment line of about 600 characters whose tail reads like a weight.
+    const std::string text = "mobility_scale 90\n# " + std::string(590, 'x') + " mobility_scale 7\n" +
+                             std::string(300, ' ') + "lazy_margin 120\n";
+    dir.write("long", text.c_str());
+    testing::internal::CaptureStdout();
+    EXPECT_TRUE(dir.run([] { return load_personality("long", 0); }));
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+    EXPECT_EQ(eval_param_sets[0].mobility_scale, 90);
+    EXPECT_EQ(eval_param_sets[0].lazy_margin, 120);  // a long weight line is read whole
+}
+
 TEST_F(Personality, PersonalityFillsAllThreeSets) {
     PersonalityDir dir;
     dir.write("sharp", "# header\nmobility_scale 120\nlazy_margin 100\n\tking_safety_scale\t-5\r\n");
