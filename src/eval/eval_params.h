@@ -22,6 +22,15 @@ struct EvalParams {
     int32_t lazy_margin;           // lazy-evaluation margin (at least 300 in the plain test)
 };
 
+// The keys of a personality file, in the order of the fields: the first
+// and the last are the search's margins, the seven between them scales.
+struct ParamKey {
+    const char* name;
+    int32_t EvalParams::*field;
+};
+constexpr int param_key_count = 9;
+extern const ParamKey param_keys[param_key_count];
+
 constexpr int opening_set = 0;     // some castling right remains
 constexpr int middlegame_set = 1;
 constexpr int endgame_set = 2;     // fewer than endgame_material units of pieces

@@ -12,20 +12,7 @@
 
 EvalParams eval_param_sets[3];
 
-namespace {
-
-constexpr int line_size = 256;          // bytes per line read, terminator included
-constexpr int personality_text_size = 2048;
-// Weights are clamped to this magnitude: a thousand times any sensible
-// value, yet small enough that no term can overflow an int when scaled.
-constexpr long max_weight = 100000;
-
-struct ParamKey {
-    const char* name;
-    int32_t EvalParams::*field;
-};
-
-constexpr ParamKey param_keys[] = {
+const ParamKey param_keys[param_key_count] = {
     {"futl_margin", &EvalParams::futl_margin},
     {"exchange_scale", &EvalParams::exchange_scale},
     {"bishop_pair_scale", &EvalParams::bishop_pair_scale},
@@ -36,6 +23,15 @@ constexpr ParamKey param_keys[] = {
     {"rook_on_7th_scale", &EvalParams::rook_on_7th_scale},
     {"lazy_margin", &EvalParams::lazy_margin},
 };
+
+namespace {
+
+constexpr int line_size = 256;          // bytes per line read, terminator included
+constexpr int personality_text_size = 2048;
+// Weights are clamped to this magnitude: a thousand times any sensible
+// value, yet small enough that no term can overflow an int when scaled.
+constexpr long max_weight = 100000;
+
 
 const ParamKey* find_key(const char* token) {
     for (const ParamKey& key : param_keys)

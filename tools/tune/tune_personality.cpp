@@ -41,8 +41,8 @@ void print_sets(const char* title) {
     std::printf("%s\n", title);
     for (int set = 0; set < 3; ++set) {
         std::printf("  %-10s", set_names[set]);
-        for (const TunedWeight& weight : tuned_weights)
-            std::printf(" %s %d", weight.key, eval_param_sets[set].*weight.field);
+        for (int w = 0; w < tuned_weight_count; ++w)
+            std::printf(" %s %d", tuned_weights[w].name, eval_param_sets[set].*tuned_weights[w].field);
         std::printf("\n");
     }
 }

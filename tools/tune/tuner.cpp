@@ -12,16 +12,6 @@
 #include "eval/eval_cache.h"
 #include "eval/evaluate.h"
 
-const TunedWeight tuned_weights[7] = {
-    {"exchange_scale", &EvalParams::exchange_scale},
-    {"bishop_pair_scale", &EvalParams::bishop_pair_scale},
-    {"king_safety_scale", &EvalParams::king_safety_scale},
-    {"mobility_scale", &EvalParams::mobility_scale},
-    {"pawn_structure_scale", &EvalParams::pawn_structure_scale},
-    {"passed_pawn_scale", &EvalParams::passed_pawn_scale},
-    {"rook_on_7th_scale", &EvalParams::rook_on_7th_scale},
-};
-
 namespace {
 
 // Games longer than this are cut: the history stack has room for them and
@@ -187,7 +177,8 @@ double tune_weights(const std::vector<TuneGame>& games, const std::vector<TuneGa
             bool improved = false;
             for (int g = 0; g < groups; ++g) {
                 const int set = one_set ? -1 : g;
-                for (const TunedWeight& weight : tuned_weights) {
+                for (int w = 0; w < tuned_weight_count; ++w) {
+                    const ParamKey& weight = tuned_weights[w];
                     const int32_t before = eval_param_sets[one_set ? 0 : g].*weight.field;
                     auto assign = [&](int32_t value) {
                         for (int s = 0; s < 3; ++s)
@@ -236,7 +227,8 @@ bool write_personality_file(const char* path, const EvalParams& params, const st
         start = end + 1;
     }
     std::fprintf(file, "futl_margin %d\n", params.futl_margin);
-    for (const TunedWeight& weight : tuned_weights) std::fprintf(file, "%s %d\n", weight.key, params.*weight.field);
+    for (int w = 0; w < tuned_weight_count; ++w)
+        std::fprintf(file, "%s %d\n", tuned_weights[w].name, params.*tuned_weights[w].field);
     std::fprintf(file, "lazy_margin %d\n", params.lazy_margin);
     return std::fclose(file) == 0;
 }

@@ -58,12 +58,10 @@ double mean_error(const TuneScores& scores, double k, int set);
 // The logistic scale with the least error for the current weights.
 double fit_logistic_scale(const TuneScores& scores);
 
-// The weights that are fitted (the margins of the search are left alone).
-struct TunedWeight {
-    const char* key;
-    int32_t EvalParams::*field;
-};
-extern const TunedWeight tuned_weights[7];
+// The weights that are fitted: the seven scales between the two margins
+// of the search, which are left alone.
+constexpr const ParamKey* tuned_weights = param_keys + 1;
+constexpr int tuned_weight_count = param_key_count - 2;
 
 // Coordinate search on the weights of every set, from `start_step` down to
 // a step of 1, on `games`; a step is kept only when it lowers their error
