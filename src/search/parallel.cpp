@@ -24,15 +24,17 @@ namespace {
 
 // Between searches a parked worker looks at its status this often.
 constexpr auto park_poll = std::chrono::milliseconds(1);
-// A lock waiter spins this many looks before it starts yielding: with more
-// threads than cores the holder may be waiting for this very core.
+// With more threads than cores a lock waiter spins this many looks before it
+// starts yielding: the holder may be waiting for this very core.
 constexpr int spins_before_yield = 64;
-// An idle worker first spins (a split is usually offered within
-// microseconds), then yields for a while, then naps between looks: a
-// yield is a system call, and a long run of them takes as much processor
-// time from the working threads as spinning would, more than one nap.
-constexpr int idle_spin_looks = 2048;
-constexpr int idle_yield_looks = 256;
+// With a core per thread an idle worker only spins: a split is usually
+// offered within microseconds, and a yield or a nap hands the core to any
+// other process for a whole time slice. With more threads than cores it
+// spins briefly and then blocks until its status changes (whoever changes
+// it wakes it): spinning, yielding or napping there takes the cores from
+// the threads doing the work, and every wake-up from a nap preempts one of
+// them. Worker 0 naps instead of blocking, as it watches the clock.
+constexpr int idle_spin_looks = 64;
 constexpr auto idle_nap = std::chrono::microseconds(50);
 
 // The helpers' own tables (slot 0 uses the main thread's).
@@ -44,6 +46,8 @@ EvalCache helper_eval_caches[max_workers];
 std::atomic<bool> thread_running[max_workers];
 // Set from wake_workers to park_workers: a search on the clock runs.
 std::atomic<bool> helpers_awake{false};
+// More threads run than the machine has hardware threads (set with the count).
+std::atomic<bool> oversubscribed{false};
 
 inline void cpu_relax() {
 #if defined(__x86_64__) || defined(__i386__)
@@ -190,8 +194,9 @@ std::thread (*launch_worker_thread)(void (*body)(int), int slot) = default_launc
 
 void acquire_lock(std::atomic<int>& lock) {
     while (lock.exchange(1, std::memory_order_acquire) != 0) {
-        for (int looks = 0; lock.load(std::memory_order_relaxed) != 0; ++looks) {
-            if (looks < spins_before_yield)
+        for (int looks = 0; lock.load(std::memory_order_relaxed) != 0;
+             looks += looks < spins_before_yield) {
+            if (looks < spins_before_yield || !oversubscribed.load(std::memory_order_relaxed))
                 cpu_relax();
             else
                 std::this_thread::yield();
@@ -219,6 +224,8 @@ int set_worker_count(int n) {
         --worker_count;
         emit("- Thread %d terminated.\n", slot);
     }
+    const unsigned cores = std::thread::hardware_concurrency();
+    oversubscribed = cores != 0 && unsigned(worker_count.load()) > cores;
     return worker_count.load();
 }
 
@@ -233,8 +240,10 @@ void wake_workers() {
 
 void park_workers() {
     const int helpers = worker_count.load() - 1;
-    for (int slot = 1; slot <= helpers; ++slot)
+    for (int slot = 1; slot <= helpers; ++slot) {
         workers[slot].status.store(worker_parked, std::memory_order_release);
+        workers[slot].status.notify_one();
+    }
     helpers_awake = false;
 }
 
@@ -264,8 +273,10 @@ bool try_split(SearchState& state) {
             ++state.splits;
             attach(state, *own, self);
             for (int slot = 0; slot < count; ++slot)
-                if (slot != self && state.copies[slot])
+                if (slot != self && state.copies[slot]) {
                     workers[slot].status.store(worker_working, std::memory_order_release);
+                    workers[slot].status.notify_one();
+                }
             split = true;
         } else {
             own->in_use = 0;
@@ -393,15 +404,16 @@ void idle_loop(int slot) {
                 acquire_lock(pool_lock);
                 ++idle_count;
                 release_lock(pool_lock);
+                // The count stops where spinning ends: a wait may last minutes.
                 for (int looks = 0; w.status.load(std::memory_order_acquire) == worker_idle;
-                     ++looks) {
+                     looks += looks < idle_spin_looks) {
                     if (slot == 0) watch_hard_limit();
-                    if (looks < idle_spin_looks)
+                    if (looks < idle_spin_looks || !oversubscribed.load(std::memory_order_relaxed))
                         cpu_relax();
-                    else if (looks < idle_spin_looks + idle_yield_looks)
-                        std::this_thread::yield();
-                    else
+                    else if (slot == 0)
                         std::this_thread::sleep_for(idle_nap);
+                    else
+                        w.status.wait(worker_idle, std::memory_order_acquire);
                 }
                 acquire_lock(pool_lock);
                 --idle_count;
