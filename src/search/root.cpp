@@ -220,8 +220,7 @@ Move find_best_move(SearchState& state) {
     }
     if (bitbase_root) {
         sort_root_list(root);
-        // Not won: play the best bitbase move, the search cannot improve it.
-        if (root.scores[0] < 1) {
+        if (bitbase_move_decides(root, root_value)) {
             root.move_count = 1;
             previous_score = score_for_white(state, root.scores[0]);
         }

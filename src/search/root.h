@@ -76,6 +76,12 @@ void unwind_to_root(SearchState& state, int root_hply);
 // that throw a won position away.
 // root_value is the bitbase value of the root position from its side to move.
 void build_root_list(SearchState& state, int root_value);
+// Whether the best bitbase move of a sorted root list is played without a
+// search: always when the root is not won (the search cannot improve a
+// draw or the longest defence), and in a won root when the move brings the
+// mate nearer by the library's own count (its score beats root_value). A
+// library that scores every win alike leaves won roots to the search.
+bool bitbase_move_decides(const PlyRecord& root, int root_value);
 // Scores every root move by a quiescence search of its reply position.
 void order_root_by_quiescence(SearchState& state);
 // Stable selection sort of the root list, highest score first.

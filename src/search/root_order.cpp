@@ -66,6 +66,18 @@ void build_root_list(SearchState& state, int root_value) {
     root.move_count = kept;
 }
 
+bool bitbase_move_decides(const PlyRecord& root, int root_value) {
+    if (root.move_count == 0) return false;
+    // Inside the tree bitbase values are no exact distances: they lose 40 a
+    // ply of distance from the root, twice what a ply nearer the mate gains
+    // them, reach the transposition table without a ply adjustment, and
+    // quiet leaves short of the probe ply are evaluated rather than probed.
+    // Between winning moves one ply to mate apart the search's choice is
+    // noise, and a long mate (bishop and knight) is never reached; the move
+    // the library scores best is the fastest win.
+    return root.scores[0] < 1 || root.scores[0] > root_value;
+}
+
 void order_root_by_quiescence(SearchState& state) {
     PlyRecord& root = state.ply_records[0];
     PlyRecord& child = state.ply_records[1];

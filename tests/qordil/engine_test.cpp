@@ -4,7 +4,8 @@
 // holds drawn ones. Positions are picked from the tables themselves. The
 // long self-play run (20 won positions at one second a move) is run when
 // QORDIL_SELFPLAY_ST gives the seconds per move; otherwise a short mate of
-// each 3-man kind is played at a fifth of a second.
+// each 3-man kind and one long bishop and knight mate are played at a fifth
+// of a second.
 
 #include <gtest/gtest.h>
 
@@ -212,10 +213,13 @@ TEST(QordilEngine, MatesFromWonPositionsWithinTheFiftyMoveRule) {
         expect_mates(tables, won, seconds);
         return;
     }
-    // A short run: a mate in three to five of each 3-man kind at a fifth of
-    // a second a move.
+    // A short run: a mate in three to five of each 3-man kind and, where the
+    // build made the 4-man tables, a bishop and knight mate of 20 moves or
+    // more, at a fifth of a second a move.
     for (const char* name : {"KQK", "KRK", "KPK"})
         for (const qordil::Position& p : pick_positions(tables, name, 1, true, false, 5, 5, 9)) won.push_back(p);
+    if (tables.has("KBNK"))
+        for (const qordil::Position& p : pick_positions(tables, "KBNK", 1, true, false, 39, 5)) won.push_back(p);
     expect_mates(tables, won, "0.2");
 }
 

@@ -5,8 +5,10 @@
 #include <vector>
 
 #include "bitbase/bitbase.h"
+#include "board/make_move.h"
 #include "board/notation.h"
 #include "protocol/game.h"
+#include "qordil/tables.h"
 #include "search/root.h"
 #include "search/root_commands.h"
 #include "search/search.h"
@@ -228,6 +230,66 @@ TEST_F(RootSearchTest, BitbasesFilterAndDecideTheRoot) {
     EXPECT_GT(root.move_count, 10);
     out = search("8/8/8/8/8/1k6/8/Q6K w - - 0 1", 4, best);
     EXPECT_NE(text_of(best), "a1a2");
+    bitbases_loaded = false;
+}
+
+TEST(RootBitbase, BestMoveIsPlayedWhenItShortensTheMateOrTheRootIsNotWon) {
+    struct Case {
+        const char* what;
+        std::vector<int> scores;  // sorted, best first
+        int root_value;
+        bool decides;
+    };
+    const Case cases[] = {
+        {"a win one ply nearer the mate", {2019, 1999, 1000}, 1999, true},
+        {"wins scored alike (a win-draw-loss library)", {3000, 3000}, 3000, false},
+        {"no move shortens the mate", {1999, 1979}, 1999, false},
+        {"a draw", {0, -2000}, 0, true},
+        {"the longest defence", {-1500, -2999}, -1520, true},
+        {"no moves", {}, 0, false},
+    };
+    static PlyRecord root;
+    for (const Case& c : cases) {
+        root.move_count = int(c.scores.size());
+        for (size_t i = 0; i < c.scores.size(); ++i) root.scores[i] = c.scores[i];
+        EXPECT_EQ(bitbase_move_decides(root, c.root_value), c.decides) << c.what;
+    }
+}
+
+// With the real library the engine answers a bitbase root at once with the
+// move one ply nearer the mate, for the losing side as well (no defence
+// lasts longer). Tables a build did not make are skipped.
+TEST_F(RootSearchTest, RealBitbasesPlayTheFastestMateAtOnce) {
+    testing::internal::CaptureStdout();
+    const bool bound = bind_library(QORDIL_DIR, 1 << 20);
+    testing::internal::GetCapturedStdout();
+    ASSERT_TRUE(bound);
+    bitbases_loaded = true;
+    const char* positions[] = {
+        "8/8/8/4k3/8/8/8/R3K3 w - - 0 1",   // rook
+        "8/8/8/4k3/8/8/8/Q3K3 b - - 0 1",   // queen, the lone king to move
+        "4k3/8/4K3/4P3/8/8/8/8 w - - 0 1",  // pawn
+        "8/8/8/4k3/8/8/8/KBN5 w - - 0 1",   // bishop and knight
+        "8/8/8/4k3/8/8/3r4/Q3K3 b - - 0 1", // queen against rook, the rook to move
+    };
+    int played = 0;
+    for (const char* fen : positions) {
+        set_fen(main_search_state, fen);
+        int root_value = 0;
+        if (!probe_bitbase(main_search_state, root_value)) continue;
+        ASSERT_NE(root_value, 0) << fen;
+        Move best = 0;
+        const std::string out = search(fen, 8, best);
+        EXPECT_EQ(thinking_lines(out).size(), 1u) << fen << "\n" << out;
+        EXPECT_EQ(field(thinking_lines(out)[0], 3), 0) << "no node searched: " << out;
+        make_move(main_search_state, best);
+        int child_value = 0;
+        ASSERT_TRUE(probe_bitbase(main_search_state, child_value)) << fen;
+        const int step = root_value > 0 ? qordil::score_per_ply : -qordil::score_per_ply;
+        EXPECT_EQ(-child_value, root_value + step) << fen << " " << text_of(best);
+        ++played;
+    }
+    EXPECT_GE(played, 3);
     bitbases_loaded = false;
 }
 
