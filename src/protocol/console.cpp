@@ -13,6 +13,7 @@ bool log_enabled = false;
 std::atomic<int> print_lock{0};
 int start_time_ms = 0;
 std::atomic<int> bitbases_ready{0};
+const char* emit_line_prefix = nullptr;
 
 namespace {
 
@@ -26,10 +27,67 @@ void acquire_print_lock() {
 
 void release_print_lock() { print_lock.store(0, std::memory_order_release); }
 
+// Prefixed output: whether the last prefixed text ended its line.
+bool prefixed_line_ended = true;
+
+// Writes text to standard output and the log, each non-empty line started
+// with emit_line_prefix; empty lines are dropped. Called under the lock.
+void write_prefixed(const char* text) {
+    for (const char* p = text; *p;) {
+        const char* end = p;
+        while (*end && *end != '\n') ++end;
+        const bool ended = *end == '\n';
+        const int length = int(end - p);
+        if (length > 0 || (ended && !prefixed_line_ended)) {
+            const char* prefix = prefixed_line_ended ? emit_line_prefix : "";
+            const char* newline = ended ? "\n" : "";
+            std::fprintf(stdout, "%s%.*s%s", prefix, length, p, newline);
+            if (log_enabled && log_file) std::fprintf(log_file, "%s%.*s%s", prefix, length, p, newline);
+            prefixed_line_ended = ended;
+        }
+        p = ended ? end + 1 : end;
+    }
+    std::fflush(stdout);
+    if (log_enabled && log_file) std::fflush(log_file);
+}
+
+// A message longer than this is cut when it is prefixed.
+constexpr int prefixed_text_size = 2 * input_line_size + 256;
+
 }  // namespace
 
 void emit(const char* format, ...) {
+    if (emit_line_prefix) {
+        char text[prefixed_text_size];
+        va_list args;
+        va_start(args, format);
+        std::vsnprintf(text, sizeof text, format, args);
+        va_end(args);
+        acquire_print_lock();
+        write_prefixed(text);
+        release_print_lock();
+        return;
+    }
     acquire_print_lock();
+    va_list args;
+    va_start(args, format);
+    va_list log_args;
+    va_copy(log_args, args);
+    std::vfprintf(stdout, format, args);
+    std::fflush(stdout);
+    if (log_enabled && log_file) {
+        std::vfprintf(log_file, format, log_args);
+        std::fflush(log_file);
+    }
+    va_end(log_args);
+    va_end(args);
+    release_print_lock();
+}
+
+void emit_protocol(const char* format, ...) {
+    acquire_print_lock();
+    // A prefixed line left open (a progress mark) is closed first.
+    if (!prefixed_line_ended) write_prefixed("\n");
     va_list args;
     va_start(args, format);
     va_list log_args;

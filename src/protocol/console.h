@@ -27,6 +27,13 @@ extern std::atomic<int> bitbases_ready;
 void emit(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // printf-style output to standard output only (flushed), never logged.
 void print_only(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// A front end whose interface must not take the engine's own messages for
+// its protocol sets this: every non-empty line emit writes then starts with
+// it, and empty lines are left out. Null (the default): text as formatted.
+extern const char* emit_line_prefix;
+// printf-style output like emit but never prefixed: the front end's own
+// protocol lines.
+void emit_protocol(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // printf-style output to the log only.
 void log_only(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // Never blocks: true when a read of standard input would return data or

@@ -141,6 +141,7 @@ void attach(SearchState& sp, SearchState& copy, int slot) {
     copy.copy_count = 0;
     for (SearchState*& c : copy.copies) c = nullptr;
     copy.nodes = copy.qnodes = copy.next_check = 0;
+    copy.sel_depth = 0;
     copy.eval_count = copy.lazy_count = 0;
     copy.splits = copy.bad_splits = copy.egbb_probes = 0;
     copy.params = sp.params;
@@ -333,6 +334,7 @@ SearchState* merge_copy(SearchState& copy, int slot) {
     acquire_lock(sp.split_lock);
     sp.nodes += copy.nodes;
     sp.qnodes += copy.qnodes;
+    if (copy.sel_depth > sp.sel_depth) sp.sel_depth = copy.sel_depth;
     sp.eval_count += copy.eval_count;
     sp.lazy_count += copy.lazy_count;
     sp.splits += copy.splits;

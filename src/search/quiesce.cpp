@@ -48,6 +48,7 @@ bool node_settled(SearchState& state) {
     node.eval_flags = 1;
     ++state.nodes;
     ++state.qnodes;
+    if (state.ply > state.sel_depth) state.sel_depth = state.ply;
 
     if (node.alpha > mate_score - ply_step * state.ply) {
         node.best_score = node.alpha;

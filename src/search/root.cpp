@@ -65,6 +65,7 @@ void prepare_search(SearchState& state) {
     state.ply = 0;
     state.ply_rec = state.ply_records;
     state.nodes = state.qnodes = state.next_check = 0;
+    state.sel_depth = 0;
     state.eval_count = state.lazy_count = 0;
     state.splits = state.bad_splits = state.egbb_probes = 0;
     state.stopped = 0;
@@ -214,6 +215,7 @@ Move find_best_move(SearchState& state) {
     int root_value = 0;
     if (bitbase_root && !probe_bitbase(state, root_value)) bitbase_root = false;
     build_root_list(state, root_value);
+    filter_root_list(root);
     if (root.move_count == 0) {
         emit("no moves\n");
         return 0;
@@ -229,7 +231,7 @@ Move find_best_move(SearchState& state) {
         read_commands_before_answer();
         return answer_at_once(state, root.moves[0]);
     }
-    if (book_enabled && last_book_hply + book_window >= state.hply) {
+    if (book_enabled && root_move_filter_count == 0 && last_book_hply + book_window >= state.hply) {
         const Move book_move = book_probe(state);
         if (book_move != 0) {
             last_book_hply = state.hply;
@@ -385,6 +387,7 @@ int shown_score(int score) {
 }
 
 void show_pv(const SearchState& state, int score) {
+    if (pv_printer) return pv_printer(state, score);
     if (pvstyle == 1) return;
     const PlyRecord& root = state.ply_records[0];
     // One emit per line keeps the line whole when other threads print.
@@ -401,6 +404,7 @@ void show_pv(const SearchState& state, int score) {
 }
 
 void show_statistics(const SearchState& state) {
+    if (statistics_printer) return statistics_printer(state);
     int elapsed = now_ms() - search_start_ms;
     if (elapsed <= 0) elapsed = 1;
     const double seconds = elapsed / 1000.0;

@@ -20,6 +20,16 @@ extern int last_book_hply;
 // when the library is loaded, cleared when any root probe misses.
 extern bool bitbase_root;
 
+// The root moves a search may choose from (UCI's searchmoves); with a count
+// of 0, every legal move. Set by a front end before the search.
+extern int root_move_filter_count;
+extern Move root_move_filter[max_moves];
+
+// Where a search reports its thinking lines and closing statistics: the
+// xboard printers unless a front end installs its own.
+extern void (*pv_printer)(const SearchState& state, int score);
+extern void (*statistics_printer)(const SearchState& state);
+
 // Bounds of the full window.
 constexpr int infinite_score = 30000;
 // Ordering score of the previous iteration's best move: above any subtree
@@ -82,6 +92,9 @@ void build_root_list(SearchState& state, int root_value);
 // mate nearer by the library's own count (its score beats root_value). A
 // library that scores every win alike leaves won roots to the search.
 bool bitbase_move_decides(const PlyRecord& root, int root_value);
+// Keeps only the root moves named by root_move_filter, in their order; a
+// filter that names none of them leaves the list whole.
+void filter_root_list(PlyRecord& root);
 // Scores every root move by a quiescence search of its reply position.
 void order_root_by_quiescence(SearchState& state);
 // Stable selection sort of the root list, highest score first.

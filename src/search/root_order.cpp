@@ -121,3 +121,24 @@ void sort_root_list(PlyRecord& root) {
         root.scores[i] = score;
     }
 }
+
+void filter_root_list(PlyRecord& root) {
+    if (root_move_filter_count == 0) return;
+    const auto named = [](Move m) {
+        for (int i = 0; i < root_move_filter_count; ++i)
+            if ((root_move_filter[i] & user_move_mask) == (m & user_move_mask)) return true;
+        return false;
+    };
+    int kept = 0;
+    for (int i = 0; i < root.move_count; ++i)
+        if (named(root.moves[i])) ++kept;
+    if (kept == 0) return;
+    kept = 0;
+    for (int i = 0; i < root.move_count; ++i) {
+        if (!named(root.moves[i])) continue;
+        root.moves[kept] = root.moves[i];
+        root.scores[kept] = root.scores[i];
+        ++kept;
+    }
+    root.move_count = kept;
+}

@@ -7,3 +7,7 @@ int last_score = 0;
 int previous_score = 0;
 int last_book_hply = 0;
 bool bitbase_root = false;
+int root_move_filter_count = 0;
+Move root_move_filter[max_moves];
+void (*pv_printer)(const SearchState& state, int score) = nullptr;
+void (*statistics_printer)(const SearchState& state) = nullptr;

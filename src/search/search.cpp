@@ -161,6 +161,7 @@ Flow enter_node(SearchState& state) {
         return Flow::leave;
     }
     ++state.nodes;
+    if (state.ply > state.sel_depth) state.sel_depth = state.ply;
     reset_node(node, state.ply);
 
     // Even a mate at once cannot reach alpha from here.

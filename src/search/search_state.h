@@ -73,6 +73,7 @@ struct SearchState {
     uint64_t nodes;
     uint64_t qnodes;
     uint64_t next_check;
+    int sel_depth;          // deepest ply reached (merged copies included)
     int eval_count;
     int lazy_count;
     int splits;

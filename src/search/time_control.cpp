@@ -17,6 +17,7 @@ int ponder_mode = 0;
 int unstable_score = 0;
 int search_start_ms = 0;
 int new_position_flag = 0;
+uint64_t search_node_limit = 0;
 
 namespace {
 
@@ -86,8 +87,9 @@ void allot_time(TimeControl& tc, int hply) {
     if (ponder_mode) usable /= 4;
 
     int moves_left, planned, hard_limit;
-    if (tc.moves_per_session > 0) {
-        moves_left = tc.moves_per_session - (hply / 2) % tc.moves_per_session;
+    if (tc.moves_per_session > 0 || tc.moves_to_go > 0) {
+        moves_left = tc.moves_to_go > 0 ? tc.moves_to_go
+                                        : tc.moves_per_session - (hply / 2) % tc.moves_per_session;
         planned = usable / moves_left;
         // The last moves of a period may use more of the clock, since the
         // time comes back at the next control.
@@ -166,8 +168,10 @@ bool execute_pending_input() {
 
 }  // namespace
 
+bool (*pending_input_reader)() = execute_pending_input;
+
 bool poll_commands() {
-    if (execute_pending_input()) return true;
+    if (pending_input_reader()) return true;
     abort_flag = 1;
     return false;
 }
@@ -176,8 +180,15 @@ void check_input_and_time(SearchState& state) {
     const int elapsed = now_ms() - search_start_ms;
     // The nodes are this thread's share; the interval is per thread.
     if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, worker_count.load());
+    // Near a node limit the next poll comes when it is reached.
+    if (search_node_limit != 0 && state.nodes < search_node_limit)
+        poll_interval = uint32_t(std::min<uint64_t>(poll_interval, search_node_limit - state.nodes));
 
     if (!poll_commands()) return;
+    if (search_node_limit != 0 && state.nodes >= search_node_limit) {
+        abort_flag = 1;
+        return;
+    }
     if (no_clock) return;
     if (elapsed >= time_control.max_time_ms) {
         abort_flag = 1;

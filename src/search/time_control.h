@@ -26,6 +26,9 @@ struct TimeControl {
     int opponent_time_ms = 60000;  // stored, not used by the plan
     int fixed_time_ms = unlimited_time;  // `st`; unlimited_time = none
     int max_depth = no_depth_limit;      // `sd`; no_depth_limit = none
+    // Moves left to the next time control as the interface counts them
+    // (UCI's movestogo); 0 = counted from moves_per_session and the game.
+    int moves_to_go = 0;
     int allotted_ms = 0;           // planned time of the current move
     int max_time_ms = 0;           // hard limit of the current move
 };
@@ -44,6 +47,14 @@ extern int search_start_ms;
 // Set when a new position was set up; the next search on the clock plans
 // twice the time and never extends it. Cleared at the end of such a search.
 extern int new_position_flag;
+
+// The search stops at the first poll once the main search object has
+// visited this many nodes; 0 = no limit.
+extern uint64_t search_node_limit;
+// Reads and executes the command lines waiting on standard input while a
+// search runs; false (the search stops) when one of them asked for it. The
+// xboard interpreter's reader unless another front end installs its own.
+extern bool (*pending_input_reader)();
 
 // Polls happen at most every this many nodes and at least every
 // max_poll_interval nodes; in between, about every tenth of a second.

@@ -4,6 +4,7 @@
 #include "bitbase/bitbase.h"
 #include "protocol/console.h"
 #include "protocol/startup.h"
+#include "protocol/uci.h"
 
 int main(int argc, char** argv) {
     init_engine();
@@ -28,8 +29,16 @@ int main(int argc, char** argv) {
     log_only("==============================\n");
 
     static char line[input_line_size];
+    bool first_line = true;
     while (read_input_line(line)) {
         split_tokens(line, tokens);
+        // An interface that opens with `uci` gets the UCI front end for the
+        // whole session; anything else is the xboard conversation.
+        if (first_line && is_uci_request(tokens)) {
+            run_uci_session();
+            return 0;
+        }
+        first_line = false;
         if (!run_command_line(tokens)) return 0;
     }
     return 0;
