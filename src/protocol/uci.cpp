@@ -256,7 +256,9 @@ void command_setoption(char** args, int count) {
     } else if (option("Personality")) {
         set_personality(value);
     } else if (option("EGBB Path")) {
-        std::snprintf(egbb_path, sizeof egbb_path, "%s", value);
+        const size_t length = std::strlen(value);
+        if (length >= sizeof egbb_path) return (void)emit("EGBB Path too long: %d bytes\n", int(length));
+        std::memcpy(egbb_path, value, length + 1);
         bitbases_changed = true;
     } else if (option("EGBB Load Type")) {
         if (!read_number(value, 0, 3, number)) return (void)emit("bad EGBB Load Type: %s\n", value);
