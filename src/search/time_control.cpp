@@ -44,6 +44,12 @@ constexpr int severe_drop = 170;
 // Poll timing: nodes per tenth of a second.
 constexpr float poll_period_ms = 100.0f;
 
+// A fixed time a move is enforced to the millisecond by the interface, which
+// counts our unwinding, the answer and the pipe as well: the search stops a
+// tenth of the time earlier, at most 100 ms.
+constexpr int fixed_time_margin_ms = 100;
+constexpr int fixed_time_margin_divisor = 10;
+
 int clamp_to_int(long long value) {
     if (value > INT_MAX) return INT_MAX;
     if (value < INT_MIN) return INT_MIN;
@@ -73,7 +79,8 @@ int engine_view(int white_score) { return engine_side == white ? white_score : -
 
 void allot_time(TimeControl& tc, int hply) {
     if (tc.fixed_time_ms != unlimited_time) {
-        tc.allotted_ms = tc.max_time_ms = tc.fixed_time_ms;
+        const int margin = std::min(fixed_time_margin_ms, tc.fixed_time_ms / fixed_time_margin_divisor);
+        tc.allotted_ms = tc.max_time_ms = tc.fixed_time_ms - std::max(0, margin);
         emit("[st = %.2fs, mt = %.2fs , hply = %d]\n", tc.fixed_time_ms / 1000.0,
              tc.fixed_time_ms / 1000.0, hply);
         return;
@@ -138,6 +145,15 @@ uint32_t next_poll_interval(uint64_t nodes, int elapsed_ms, int threads) {
     return uint32_t(per_period);
 }
 
+uint32_t poll_interval_before_limit(uint32_t interval, uint64_t nodes, int elapsed_ms, int remaining_ms) {
+    if (elapsed_ms <= 0 || float(remaining_ms) >= poll_period_ms) return interval;
+    // The next poll halfway to the limit, at this search's speed.
+    const double per_ms = double(nodes) / double(elapsed_ms);
+    const double until = per_ms * double(std::max(remaining_ms / 2, 1));
+    if (!(until > double(min_poll_interval))) return std::min(interval, min_poll_interval);
+    return until >= double(interval) ? interval : uint32_t(until);
+}
+
 float time_extension_factor(int score, int previous) {
     const int drop = previous - score;
     if (drop <= rise_margin && score >= -decided_score && score <= decided_score) return 2.0f;
@@ -180,6 +196,11 @@ void check_input_and_time(SearchState& state) {
     const int elapsed = now_ms() - search_start_ms;
     // The nodes are this thread's share; the interval is per thread.
     if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, worker_count.load());
+    // Near the hard limit the polls come closer, so that the search stops
+    // within a few milliseconds of it and not up to a whole interval late.
+    if (!no_clock && time_control.max_time_ms != unlimited_time)
+        poll_interval = poll_interval_before_limit(poll_interval, state.nodes, elapsed,
+                                                   time_control.max_time_ms - elapsed);
     // Near a node limit the next poll comes when it is reached.
     if (search_node_limit != 0 && state.nodes < search_node_limit)
         poll_interval = uint32_t(std::min<uint64_t>(poll_interval, search_node_limit - state.nodes));

@@ -105,8 +105,13 @@ TEST_F(TimeControlTest, NearlyEmptyClockUsesSeventyPercent) {
 TEST_F(TimeControlTest, FixedTimeAndDepthLimitForms) {
     run(command_st, {"10"});
     EXPECT_EQ(allot(4), "[st = 10.00s, mt = 10.00s , hply = 4]\n");
-    EXPECT_EQ(time_control.allotted_ms, 10000);
-    EXPECT_EQ(time_control.max_time_ms, 10000);
+    // The interface flags a fixed-time move a millisecond over: the search
+    // keeps a tenth of the time, at most 100 ms, for its answer to arrive.
+    EXPECT_EQ(time_control.allotted_ms, 9900);
+    EXPECT_EQ(time_control.max_time_ms, 9900);
+    run(command_st, {"1"});
+    EXPECT_EQ(allot(4), "[st = 1.00s, mt = 1.00s , hply = 4]\n");
+    EXPECT_EQ(time_control.max_time_ms, 900);
 
     run(command_sd, {"6"});
     EXPECT_EQ(allot(4), "[sd = 6 , hply = 4]\n");
@@ -174,6 +179,16 @@ TEST(PollInterval, AboutATenthOfASecondClamped) {
     // A few milliseconds in, or a clock that stepped back.
     EXPECT_EQ(next_poll_interval(100000, 1, 1), max_poll_interval);
     EXPECT_EQ(next_poll_interval(100000, -5, 1), min_poll_interval);
+
+    // 2,000 nodes a millisecond: a limit 40 ms away brings the next poll
+    // 20 ms on; a limit a poll period or more away changes nothing; the
+    // interval never falls below its floor nor grows.
+    EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 40), 40000u);
+    EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 100), 100000u);
+    EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 1), min_poll_interval);
+    EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, -30), min_poll_interval);
+    EXPECT_EQ(poll_interval_before_limit(30000, 2000000, 1000, 90), 30000u);
+    EXPECT_EQ(poll_interval_before_limit(40000, 2000000, 0, 10), 40000u);
 }
 
 TEST_F(TimeControlTest, PollStopsAtTheHardLimitAndTheExtendedPlan) {
