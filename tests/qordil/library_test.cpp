@@ -36,9 +36,9 @@ struct Library {
     ~Library() {
         if (handle) dlclose(handle);
     }
-    void load_from(const std::string& dir, int load_type) {
+    void load_from(const std::string& dir, int load_type, int cache_bytes = 4 << 20) {
         std::string path = dir;
-        load(path.data(), 4 << 20, load_type);
+        load(path.data(), cache_bytes, load_type);
     }
     int probe_position(const qordil::Position& p) const {
         int piece[3] = {};
@@ -157,6 +157,17 @@ TEST_F(QordilLibrary, AgreesWithTheTablesInAnySlotOrderAndFromManyThreads) {
     for (std::thread& thread : threads) thread.join();
     EXPECT_EQ(wrong, std::vector<int>(4, 0));
     for (int t = 0; t < qordil::table_count; ++t) qordil::unmap_table_file(t, set.data[t]);
+
+    // A cache size covering every table: the library answers from its own
+    // copy, the same, and drops the copy again when loaded anew.
+    library.load_from(table_dir, 1, 1 << 30);
+    int copy_wrong = 0;
+    for (size_t i = 0; i < positions.size(); ++i) copy_wrong += library.probe_position(positions[i]) != expected[i];
+    EXPECT_EQ(copy_wrong, 0);
+    library.load_from(table_dir, 0, 1 << 30);
+    EXPECT_EQ(library.probe_position(positions[0]), unknown);
+    library.load_from(table_dir, 1);
+    EXPECT_EQ(library.probe_position(positions[0]), expected[0]);
 }
 
 TEST(QordilPublished, LongestWinsOfTheBuiltTables) {
