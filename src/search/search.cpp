@@ -124,7 +124,6 @@ void reset_node(PlyRecord& node, int ply) {
 // True when the search must stop.
 bool poll_says_stop(SearchState& state) {
     if (state.worker_index != 0 || state.nodes <= state.next_check) return false;
-    state.next_check += poll_interval;
     if (abort_flag.load(std::memory_order_relaxed)) return true;
     check_input_and_time(state);
     return abort_flag.load(std::memory_order_relaxed) != 0;

@@ -204,6 +204,10 @@ void check_input_and_time(SearchState& state) {
     // Near a node limit the next poll comes when it is reached.
     if (search_node_limit != 0 && state.nodes < search_node_limit)
         poll_interval = uint32_t(std::min<uint64_t>(poll_interval, search_node_limit - state.nodes));
+    // The next poll counts from here with the interval just computed: adding
+    // the previous one instead would let a poll come a whole interval after
+    // the limit it was shortened for.
+    state.next_check = state.nodes + poll_interval;
 
     if (!poll_commands()) return;
     if (search_node_limit != 0 && state.nodes >= search_node_limit) {

@@ -68,7 +68,8 @@ void allot_time(TimeControl& tc, int hply);
 // with half of the time already spent pondering added to the plan.
 void allot_time_after_ponder_hit(int hply);
 // The poll: executes waiting commands and sets abort_flag when the search
-// must stop. Called by the main search object only.
+// must stop, and schedules the next poll (state.next_check). Called by the
+// main search object only.
 void check_input_and_time(SearchState& state);
 // The input half of the poll: executes waiting commands; false (with
 // abort_flag set) when one of them stopped the search.

@@ -220,6 +220,23 @@ TEST_F(TimeControlTest, PollStopsAtTheHardLimitAndTheExtendedPlan) {
     // A new position is never extended.
     new_position_flag = 1;
     EXPECT_TRUE(poll_after(1100));
+    new_position_flag = 0;
+
+    // The next poll is scheduled from the current node count with the
+    // interval for the time left: a tenth of a second (at most the maximum)
+    // far from the limit, halfway to it near it (2,000 nodes a millisecond,
+    // 20 ms left: 10 ms on).
+    time_control.allotted_ms = 5000;
+    previous_score = last_score;
+    state.nodes = 1000000;
+    state.next_check = 0;
+    EXPECT_FALSE(poll_after(500));
+    EXPECT_EQ(state.next_check, state.nodes + max_poll_interval);
+    state.nodes = 9960000;
+    EXPECT_FALSE(poll_after(4980));
+    EXPECT_GE(state.next_check, state.nodes + 19000);
+    EXPECT_LE(state.next_check, state.nodes + 21000);
+    state.nodes = 0;
     engine_side = saved_side;
     abort_flag = 0;
 }
