@@ -146,8 +146,9 @@ uint32_t next_poll_interval(uint64_t nodes, int elapsed_ms, int threads) {
 }
 
 uint32_t poll_interval_before_limit(uint32_t interval, uint64_t nodes, int elapsed_ms, int remaining_ms) {
-    if (elapsed_ms <= 0 || float(remaining_ms) >= poll_period_ms) return interval;
-    // The next poll halfway to the limit, at this search's speed.
+    if (elapsed_ms <= 0) return interval;
+    // The next poll halfway to the limit, at this search's speed; far from
+    // the limit that is more than the interval and changes nothing.
     const double per_ms = double(nodes) / double(elapsed_ms);
     const double until = per_ms * double(std::max(remaining_ms / 2, 1));
     if (!(until > double(min_poll_interval))) return std::min(interval, min_poll_interval);
@@ -197,7 +198,8 @@ void check_input_and_time(SearchState& state) {
     // The nodes are this thread's share; the interval is per thread.
     if (elapsed != 0) poll_interval = next_poll_interval(state.nodes, elapsed, worker_count.load());
     // Near the hard limit the polls come closer, so that the search stops
-    // within a few milliseconds of it and not up to a whole interval late.
+    // within a few milliseconds of it and not up to a whole interval late,
+    // also when the machine is busy and the search slower than its average.
     if (!no_clock && time_control.max_time_ms != unlimited_time)
         poll_interval = poll_interval_before_limit(poll_interval, state.nodes, elapsed,
                                                    time_control.max_time_ms - elapsed);

@@ -78,9 +78,10 @@ bool poll_commands();
 // Nodes between polls for a search that has visited `nodes` in elapsed_ms
 // over `threads` threads, clamped to the poll interval limits.
 uint32_t next_poll_interval(uint64_t nodes, int elapsed_ms, int threads);
-// The interval shortened when the hard limit is less than a poll period
-// away (remaining_ms): the next poll then comes about halfway to it, never
-// sooner than min_poll_interval nodes.
+// The interval shortened so that the next poll comes at most halfway to the
+// hard limit (remaining_ms away) at the search's average speed, never sooner
+// than min_poll_interval nodes. A search slowed down to half its average
+// (a busy machine) still polls before the limit.
 uint32_t poll_interval_before_limit(uint32_t interval, uint64_t nodes, int elapsed_ms, int remaining_ms);
 // Factor by which the planned time is stretched, from the engine's score and
 // the engine's score at the end of the previous search.

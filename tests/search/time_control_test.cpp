@@ -181,10 +181,13 @@ TEST(PollInterval, AboutATenthOfASecondClamped) {
     EXPECT_EQ(next_poll_interval(100000, -5, 1), min_poll_interval);
 
     // 2,000 nodes a millisecond: a limit 40 ms away brings the next poll
-    // 20 ms on; a limit a poll period or more away changes nothing; the
-    // interval never falls below its floor nor grows.
+    // 20 ms on, one 150 ms away 75 ms on at 1,000 nodes a millisecond; a
+    // limit twice the interval away or more changes nothing; the interval
+    // never falls below its floor nor grows.
     EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 40), 40000u);
     EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 100), 100000u);
+    EXPECT_EQ(poll_interval_before_limit(100000, 1000000, 1000, 150), 75000u);
+    EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 150), 100000u);
     EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, 1), min_poll_interval);
     EXPECT_EQ(poll_interval_before_limit(100000, 2000000, 1000, -30), min_poll_interval);
     EXPECT_EQ(poll_interval_before_limit(30000, 2000000, 1000, 90), 30000u);
